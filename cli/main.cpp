@@ -1,0 +1,38 @@
+#include <clocale>
+#include <iostream>
+
+#include "commands.h"
+#include "terminal_host.h"
+
+int main(int argc, char** argv) {
+  // Decimal separators in reports follow the user's locale.
+  std::setlocale(LC_ALL, "");
+  using namespace pakscope::cli;
+
+  CLI::App app{"pakscope-cli: packet files, bit streams and protocol analysis from the shell",
+               "pakscope-cli"};
+  app.set_version_flag("--version", std::string("pakscope-cli ") + PAKSCOPE_VERSION);
+  app.require_subcommand(1);
+
+  int exitCode = kExitOk;
+  addInfoCommand(app, exitCode);
+  addConvertCommand(app, exitCode);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    printError(e.what());
+    std::cerr << "Run with --help for usage.\n";
+    return kExitUsage;
+  } catch (const UsageError& e) {
+    printError(e.message);
+    return kExitUsage;
+  }
+  return exitCode;
+}

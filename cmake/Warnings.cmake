@@ -1,0 +1,3 @@
+function(pakscope_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror)
+endfunction()

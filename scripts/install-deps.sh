@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a build needs when they are missing.
+# Usage: scripts/install-deps.sh run|test
+set -euo pipefail
+
+purpose=${1:-run}
+packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev)
+optional=()
+if [[ $purpose == test ]]; then
+  # libpcap is a reference peer for the tests only; the program never links it.
+  packages+=(libpcap-dev)
+  # clang's fuzzer runtime lets the test run exercise the fuzz targets briefly.
+  optional+=(clang libclang-rt-14-dev)
+fi
+
+missing() {
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
+  done
+}
+
+apt_install() {
+  local sudo=()
+  if [[ $(id -u) -ne 0 ]]; then sudo=(sudo); fi
+  export DEBIAN_FRONTEND=noninteractive
+  if [[ -z ${PAKSCOPE_APT_UPDATED:-} ]]; then
+    "${sudo[@]}" apt-get update -qq || true
+    export PAKSCOPE_APT_UPDATED=1
+  fi
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "$@"
+}
+
+mapfile -t need < <(missing "${packages[@]}")
+if ((${#need[@]})); then
+  echo "Installing: ${need[*]}"
+  apt_install "${need[@]}"
+fi
+if ((${#optional[@]})); then
+  mapfile -t want < <(missing "${optional[@]}")
+  if ((${#want[@]})); then
+    echo "Installing (optional): ${want[*]}"
+    apt_install "${want[@]}" || echo "Optional packages not installed: ${want[*]}"
+  fi
+fi

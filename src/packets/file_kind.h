@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pakscope {
+
+enum class PacketFileKind { None, Qpk, Lqpk, Pcap };
+
+// The extension of the file name's last component, dot included, in upper case
+// ("" when the name has none).
+std::string UpperExtension(std::string_view fileName);
+
+// The packet file kind named by the extension, compared without regard to case.
+PacketFileKind PacketFileKindOf(std::string_view fileName);
+
+}  // namespace pakscope

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "packets/host.h"
+#include "packets/mapped_file.h"
+#include "packets/packet.h"
+
+namespace pakscope {
+
+// Limits of the reader, replaceable so that tests can reach the size cap and
+// the retry path without files of hundreds of megabytes.
+struct ReaderOptions {
+  uint64_t sizeCap = 800'000'000;   // at most this much of a file is read
+  uint64_t stepDown = 100'000'000;  // view reduction per retry when mapping fails
+  MapFunction map = MapReadOnly;
+};
+
+// Reads a QPK, LQPK or libpcap file into `list` (passed empty), with the main
+// window's gauge, STOP button and status texts. Returns the longest packet
+// length, 0 when nothing usable was read (the list is then empty or holds only
+// empty packets).
+uint32_t OpenPacketFile(const std::string& fileName, PacketList& list, CHost& host,
+                        const ReaderOptions& options = {});
+
+// The same without progress display, STOP or status texts: the loader of the
+// append command. Messages still go to the host.
+uint32_t AppendLoad(const std::string& fileName, PacketList& list, CHost& host,
+                    const ReaderOptions& options = {});
+
+// "Время загрузки 3725,50сек (12 МБ)": the load-time text of status panel 1.
+// The decimal separator is the user locale's unless one is given.
+std::string FormatLoadTime(double seconds, uint64_t bytesConsumed, char decimalSeparator = 0);
+
+}  // namespace pakscope

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "packets/byte_sink.h"
+#include "packets/host.h"
+#include "packets/packet.h"
+
+namespace pakscope {
+
+// Writer formats of SavePacketFile.
+enum class SaveFormat : int { Qpk = 1, Lqpk = 2, Pcap = 3, Txt = 4 };
+
+inline constexpr uint32_t kQpkMaxLength = 65535;
+
+// Writes `list` as QPK, LQPK, libpcap (with `linkType` in the header) or
+// hexadecimal text. Returns false when the file could not be created or
+// completely written (the target is then left as it was), and when a QPK save
+// holds a packet longer than 65,535 bytes (nothing is written).
+bool SavePacketFile(const PacketList& list, const std::string& fileName, SaveFormat format,
+                    uint32_t linkType = 0);
+
+// Writes the bytes of all packets one after another (BIT).
+bool SaveHeaderless(const PacketList& list, const std::string& fileName);
+
+// The encoders behind the writers, for any output (stdout included).
+void WritePackets(const PacketList& list, SaveFormat format, uint32_t linkType, ByteSink& sink);
+void WriteHeaderless(const PacketList& list, ByteSink& sink);
+
+// True when every packet fits a QPK record.
+bool FitsQpk(const PacketList& list);
+
+// The save the user asked for, with its messages: refuses a QPK save of long
+// packets ("Ограничение"), writes, and reports a failed write ("Ошибка").
+// `format` 0 means BIT. Returns true when the file was written.
+bool SaveWithMessages(const PacketList& list, const std::string& fileName, int format,
+                      uint32_t linkType, CHost& host);
+
+}  // namespace pakscope

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "packets/file_kind.h"
+#include "packets/packet.h"
+
+namespace pakscope {
+
+inline constexpr uint32_t kPcapMagic = 0xA1B2C3D4;
+inline constexpr size_t kPcapHeaderSize = 24;
+inline constexpr size_t kPcapRecordHeaderSize = 16;
+// Progress is reported at least every this many packets or bytes.
+inline constexpr uint64_t kProgressPacketStep = 20'000;
+inline constexpr uint64_t kProgressByteStep = 20'000'000;
+inline constexpr uint64_t kRedrawPacketStep = 200'000;
+
+// Where the record walk stands. Shared with the caller across a possible fault,
+// hence plain fields that the walk updates only between records.
+struct RecordCursor {
+  uint64_t offset = 0;   // bytes consumed, headers included
+  uint64_t count = 0;    // packets appended
+  uint32_t longest = 0;  // longest packet appended
+  uint64_t progressMark = kProgressByteStep;
+};
+
+enum class WalkEnd {
+  End,       // no further complete record in the view
+  Progress,  // a progress point was reached; call again to go on
+};
+
+// Appends the records of `view` from cursor.offset on to `list`, until the end of
+// complete records or the next progress point (every 20,000 packets, or when the
+// bytes consumed pass cursor.progressMark). Reads nothing outside `view`.
+WalkEnd WalkRecords(std::span<const uint8_t> view, PacketFileKind kind, PacketList& list,
+                    RecordCursor& cursor);
+
+enum class PcapHeaderCheck { Ok, TooSmall, BadMagic, NoRecords };
+
+// Checks the global header of a libpcap file held in `view`.
+PcapHeaderCheck CheckPcapHeader(std::span<const uint8_t> view);
+
+}  // namespace pakscope
