@@ -38,8 +38,8 @@ MappedView mapView(int fd, uint64_t viewSize, const ReaderOptions& options) {
   if (options.stepDown == 0) return {};
   for (uint64_t size = options.sizeCap - options.sizeCap % options.stepDown;
        size >= options.stepDown; size -= options.stepDown) {
-    if (size >= options.sizeCap) continue;  // the first try already asked for the cap
-    if (size > viewSize) continue;          // more than the file holds can never be mapped
+    // The first try asked for the whole view; more than the file holds can never be mapped.
+    if (size >= viewSize) continue;
     if (const void* address = options.map(fd, size)) return {address, size};
   }
   return {};

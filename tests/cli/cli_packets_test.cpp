@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include "run_cli.h"
+#include "support/capture_files.h"
+#include "support/temp_dir.h"
+
+namespace pakscope::test {
+namespace {
+
+class CliPackets : public ::testing::Test {
+ protected:
+  void SetUp() override { writeFile(dir.file("in.qpk"), qpkImage({{1, 2, 3}, {}, {0xAB}})); }
+  TempDir dir;
+};
+
+TEST_F(CliPackets, InfoPrintsTheLoaderAndWindowTexts) {
+  const CliRun run = runCli({"info", dir.file("in.qpk")});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("Загружено пакетов: 3\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Время загрузки "), std::string::npos);
+  EXPECT_NE(run.out.find("Всего пакетов: 3\n"), std::string::npos);
+  EXPECT_NE(run.out.find("Длина мин: 0 макс: 3\n"), std::string::npos);
+}
+
+TEST_F(CliPackets, InfoFailsWhenAFileLoadsNothing) {
+  writeFile(dir.file("bad.pcap"), Bytes(30, 0));
+  const CliRun run = runCli({"info", dir.file("in.qpk"), dir.file("bad.pcap")});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("pakscope-cli: Ошибка чтения файла .pcap: Ошибка чтения заголовка!"),
+            std::string::npos)
+      << run.err;
+}
+
+TEST_F(CliPackets, ConvertThroughEveryFormatAndBack) {
+  ASSERT_EQ(runCli({"convert", dir.file("in.qpk"), dir.file("a.pcap"), "--linktype", "ETHERNET"})
+                .exitCode,
+            0);
+  ASSERT_EQ(runCli({"convert", dir.file("a.pcap"), dir.file("b.lqpk")}).exitCode, 0);
+  ASSERT_EQ(runCli({"convert", dir.file("b.lqpk"), dir.file("c.dat"), "--format", "qpk"}).exitCode,
+            0);
+  EXPECT_EQ(readFile(dir.file("c.dat")), readFile(dir.file("in.qpk")));
+  EXPECT_EQ(readFile(dir.file("a.pcap"))[20], 1);
+
+  ASSERT_EQ(runCli({"convert", dir.file("in.qpk"), dir.file("d.bit")}).exitCode, 0);
+  EXPECT_EQ(readFile(dir.file("d.bit")), (Bytes{1, 2, 3, 0xAB}));
+
+  const CliRun text = runCli({"convert", dir.file("in.qpk"), "-"});
+  EXPECT_EQ(text.exitCode, 0);
+  EXPECT_EQ(text.out, "01 02 03 \r\n\r\n\r\n\r\nAB \r\n\r\n");
+
+  ASSERT_EQ(
+      runCli({"convert", dir.file("in.qpk"), dir.file("e.pcap"), "--linktype", "140"}).exitCode, 0);
+  EXPECT_EQ(readFile(dir.file("e.pcap"))[20], 140);
+}
+
+struct UsageCase {
+  std::vector<std::string> args;
+  std::string message;
+};
+
+TEST_F(CliPackets, UsageErrorsExitWithTwo) {
+  const std::string in = dir.file("in.qpk");
+  const std::vector<UsageCase> cases = {
+      {{"convert", in, dir.file("x.pcap")}, "PCAP output needs --linktype"},
+      {{"convert", in, dir.file("x.pcap"), "--linktype", "NOPE"}, "unknown link type 'NOPE'"},
+      {{"convert", in, dir.file("x.zzz")}, "cannot tell the output format"},
+      {{"convert", in, dir.file("x.qpk"), "--format", "pdf"}, "unknown format 'pdf'"},
+      {{"convert", in, "-", "--format", "qpk"}, "only --format txt can be written to stdout"},
+      {{"frobnicate"}, "pakscope-cli: "},
+      {{}, "pakscope-cli: "},
+  };
+  for (const UsageCase& c : cases) {
+    const CliRun run = runCli(c.args);
+    EXPECT_EQ(run.exitCode, 2) << c.message;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+  }
+}
+
+TEST_F(CliPackets, WriteFailureAndHelp) {
+  const CliRun run = runCli({"convert", dir.file("in.qpk"), dir.file("missing/dir/x.qpk")});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("Ошибка: Не удаётся записать файл"), std::string::npos) << run.err;
+
+  const CliRun help = runCli({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("convert"), std::string::npos);
+  const CliRun version = runCli({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_NE(version.out.find("pakscope-cli "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace pakscope::test

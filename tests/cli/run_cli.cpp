@@ -1,0 +1,38 @@
+#include "run_cli.h"
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "support/temp_dir.h"
+
+namespace pakscope::test {
+
+namespace {
+std::string quoted(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+}  // namespace
+
+CliRun runCli(const std::vector<std::string>& args) {
+  TempDir dir;
+  std::string command = quoted(PAKSCOPE_CLI);
+  for (const std::string& a : args) command += " " + quoted(a);
+  command += " >" + quoted(dir.file("out")) + " 2>" + quoted(dir.file("err")) + " </dev/null";
+  const int status = std::system(command.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir.file("out")),
+          slurp(dir.file("err"))};
+}
+
+}  // namespace pakscope::test

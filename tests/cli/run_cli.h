@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace pakscope::test {
+
+struct CliRun {
+  int exitCode;
+  std::string out;
+  std::string err;
+};
+
+// Runs the built pakscope-cli with the given arguments (each quoted for the shell).
+CliRun runCli(const std::vector<std::string>& args);
+
+}  // namespace pakscope::test
