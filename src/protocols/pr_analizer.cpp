@@ -1,0 +1,325 @@
+#include "protocols/pr_analizer.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "protocols/cp1251.h"
+#include "protocols/fcs.h"
+#include "protocols/protocol_loader.h"
+
+namespace pakscope {
+
+namespace {
+
+constexpr std::string_view kNoOuterName = "---";
+// Condition depths beyond this have no score slot of their own.
+constexpr int kMaxConditionDepth = 254;
+
+uint64_t Load64(const uint8_t* p) noexcept {
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+  return v;
+}
+
+uint16_t Load16(const uint8_t* p) noexcept {
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+}  // namespace
+
+TPrAnalizer::TPrAnalizer(const std::filesystem::path& folder, CHost& host) {
+  loaded = LoadProtocols(folder, tables_, host);
+  count_ = tables_.count();
+  outerName_ = kNoOuterName;
+}
+
+TPrAnalizer::TPrAnalizer(ProtocolTables tables) : tables_(std::move(tables)) {
+  count_ = tables_.count();
+  // Two built-in protocols follow the descriptions.
+  loaded = count_ > 2;
+  outerName_ = kNoOuterName;
+}
+
+std::string TPrAnalizer::protocolName(uint16_t protocol) const {
+  return protocol < count_ ? Utf8FromCp1251(tables_.names[protocol]) : std::string();
+}
+
+uint64_t TPrAnalizer::headerField(uint32_t offset) const noexcept {
+  return Load64(bytes_ + headerStart_ + offset);
+}
+
+void TPrAnalizer::resetPacketState() {
+  outerLevel_ = 0;
+  levelValue_ = 0;
+  layerNumber_ = 0;
+  treePosition_ = -1;
+  treeDepth_ = 0;
+  outerName_ = kNoOuterName;
+}
+
+int TPrAnalizer::AnalizePackets(PacketList& list) {
+  running = true;
+  if (!loaded) return 1;
+
+  packetCount_ = static_cast<uint32_t>(std::min<size_t>(list.size(), kMaxPackets));
+  fcs16Passed_.assign(packetCount_, 0);
+  uint32_t failing = 0;
+  for (uint32_t i = 0; i < packetCount_; ++i) {
+    PACKET& packet = list[i];
+    const std::span<const uint8_t> bytes(packet.data.get(), packet.length & 0xFFFF);
+    fcs16Passed_[i] = Fcs16Ok(bytes) ? 1 : 0;
+    const bool passed = useFcs32 ? Fcs32Ok(bytes) : fcs16Passed_[i] != 0;
+    if (!passed) ++failing;
+    packet.clearLayers();
+  }
+  fcsLength_ = useFcs32 ? 4 : 2;
+  if (packetCount_ > 0 && failing * 100.0 / packetCount_ > 75.0) fcsLength_ = 0;
+
+  tree_.clear();
+  slotFilled_.fill(false);
+  layerHistory_.fill(0);
+  resetPacketState();
+
+  std::array<TPacketProtInfo, kMaxLayers> layers;
+  for (uint32_t i = 0; i < packetCount_; ++i) {
+    PACKET& packet = list[i];
+    bytes_ = packet.data.get();
+    length_ = packet.length & 0xFFFF;
+    size_t layerCount = 0;
+    headerStart_ = 0;
+    if (progress) {
+      progress(static_cast<int>((uint64_t{i} * 100 + 100) / packetCount_), progressUser);
+      if (!running) break;
+    }
+
+    for (bool stop = false; !stop;) {
+      Selection s;
+      if (fcs16Passed_[i] != 0 || analyseBadFcs) {
+        s = SelectProtocol();
+      } else {
+        s = {true, true};
+        currentProtocol_ = badCrcProtocol();
+        headerSize_ = 0;
+      }
+      if (labelUnknown && !s.accepted) {
+        s = {true, true};
+        currentProtocol_ = notAnalysedProtocol();
+      }
+      stop = s.stop;
+      if (!s.accepted) break;
+      // A full tree ends the packet here, so that its layers stay a path of the tree.
+      if (!InsertIntoTree(currentProtocol_)) break;
+      layers[layerCount++] = {static_cast<uint16_t>(headerStart_), currentProtocol_, headerSize_};
+      layerHistory_[layerNumber_++] = currentProtocol_;
+      if (static_cast<int32_t>(length_) - fcsLength_ - static_cast<int32_t>(headerStart_) >
+          headerSize_)
+        headerStart_ += headerSize_;
+      else
+        stop = true;
+      outerLevel_ = static_cast<int32_t>(levelValue_);
+      outerName_ = tables_.names[currentProtocol_];
+      if (layerCount == kMaxLayers) stop = true;
+    }
+    packet.setLayers(std::span(layers.data(), layerCount));
+    resetPacketState();
+  }
+  bytes_ = nullptr;
+  return 0;
+}
+
+TPrAnalizer::Selection TPrAnalizer::SelectProtocol() {
+  const uint16_t candidate = layerHistory_[layerNumber_];
+  lastFlag_ = false;
+  bool accepted = RunProgram(candidate);
+  if (accepted) {
+    currentProtocol_ = candidate;
+  } else {
+    // The built-in protocols never accept, so they are not tried.
+    const size_t described = count_ - 2;
+    for (size_t p = 0; p < described && !accepted; ++p) {
+      if (p == candidate) continue;
+      lastFlag_ = false;
+      if (RunProgram(static_cast<uint16_t>(p))) {
+        accepted = true;
+        currentProtocol_ = static_cast<uint16_t>(p);
+      }
+    }
+  }
+  if (!accepted) {
+    slotFilled_.fill(false);
+    return {false, true};
+  }
+  if (headerStart_ >= length_) {
+    slotFilled_.fill(false);
+    return {true, true};
+  }
+  return {true, lastFlag_};
+}
+
+bool TPrAnalizer::RunProgram(uint16_t protocol) {
+  if (protocol >= count_) return false;
+  const uint8_t* code = tables_.program.data();
+  size_t ip = tables_.starts[protocol];
+  std::array<uint8_t, kMaxConditionDepth + 1> score;
+  score[0] = 0;
+  int d = 0;
+  int t = 0;
+  uint8_t previous = kOpEnd;
+  const int32_t remaining =
+      static_cast<int32_t>(length_) - fcsLength_ - static_cast<int32_t>(headerStart_);
+
+  for (;;) {
+    const uint8_t x = code[ip++];
+    if (x == kOpEnd) break;
+    if (x == kOpIf) {
+      // Too many chains in sequence: the program has no slot left to score in.
+      if (d == kMaxConditionDepth) return false;
+      t = ++d;
+      score[d] = 0;
+    } else if (x == kOpElseIf) {
+      score[d] = 0;
+    } else if (previous == kOpClose && d > 0) {
+      --d;
+    }
+
+    switch (x) {
+      case kOpOpen:
+        if (previous == kOpElse || score[d] >= kAcceptScore) {
+          t = 0;
+          ip += 2;
+        } else {
+          ip = Load16(code + ip);
+        }
+        break;
+      case kOpClose: ip = Load16(code + ip); break;
+      case kOpBytes:
+      case kOpLess:
+      case kOpGreater: {
+        const uint32_t o = code[ip];
+        if (headerReadable(o)) {
+          const uint64_t mask = Load64(code + ip + 2);
+          const uint64_t field = headerField(o) & mask;
+          const uint64_t value = Load64(code + ip + 10) & mask;
+          const bool holds = x == kOpBytes  ? field == value
+                             : x == kOpLess ? field < value
+                                            : field > value;
+          if (holds) score[t] = static_cast<uint8_t>(score[t] + code[ip + 18]);
+        }
+        ip += 19;
+        break;
+      }
+      case kOpExpect: {
+        const uint8_t k = code[ip];
+        if (k < kValueSlots && slotFilled_[k] &&
+            (slotValue_[k] & Load64(code + ip + 1)) == Load64(code + ip + 9))
+          score[t] = static_cast<uint8_t>(score[t] + code[ip + 17]);
+        ip += 18;
+        break;
+      }
+      case kOpOffset:
+        if (headerStart_ == Load16(code + ip))
+          score[t] = static_cast<uint8_t>(score[t] + code[ip + 2]);
+        ip += 3;
+        break;
+      case kOpMother: {
+        const auto* name = reinterpret_cast<const char*>(code + ip);
+        const size_t n = std::strlen(name);
+        if (std::string_view(name, n) == outerName_)
+          score[t] = static_cast<uint8_t>(score[t] + code[ip + n + 1]);
+        ip += n + 2;
+        break;
+      }
+      case kOpCheckSize: {
+        const uint32_t o = code[ip];
+        if (o < length_ && headerStart_ + o + 1 < length_ &&
+            headerStart_ + Load16(bytes_ + headerStart_ + o) + fcsLength_ == length_)
+          score[t] = static_cast<uint8_t>(score[t] + code[ip + 1]);
+        ip += 2;
+        break;
+      }
+      case kOpLevel: {
+        if (score[0] >= kAcceptScore) {
+          const uint8_t n = code[ip];
+          if (n != 0 && n < outerLevel_)
+            score[t] = 0;
+          else
+            levelValue_ = n;
+        }
+        ip += 1;
+        break;
+      }
+      case kOpFetch: {
+        const uint8_t k = code[ip];
+        const uint32_t o = code[ip + 1];
+        const uint8_t size = code[ip + 2];
+        if (score[0] >= kAcceptScore && k < kValueSlots && headerReadable(o)) {
+          const uint64_t mask = size >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * size)) - 1;
+          slotValue_[k] = headerField(o) & mask;
+          slotFilled_[k] = true;
+        }
+        ip += 3;
+        break;
+      }
+      case kOpSize:
+        if (score[0] >= kAcceptScore) {
+          const uint8_t n = code[ip];
+          if (remaining < n)
+            score[t] = 0;
+          else
+            headerSize_ = n;
+        }
+        ip += 1;
+        break;
+      case kOpCondSize: {
+        if (score[0] >= kAcceptScore) {
+          const uint32_t o = code[ip + 1];
+          const uint64_t mask = Load64(code + ip + 3);
+          if (headerReadable(o) && (headerField(o) & mask) == (mask & Load64(code + ip + 11)))
+            headerSize_ = code[ip];
+        }
+        ip += 19;
+        break;
+      }
+      case kOpLast: lastFlag_ = true; break;
+      case kOpIf:
+      case kOpElseIf:
+      case kOpElse:
+      case kOpNull:  // its operand is read as the next code
+        break;
+      default: return false;  // not produced by the compiler
+    }
+    previous = x;
+  }
+  return score[0] >= kAcceptScore;
+}
+
+bool TPrAnalizer::InsertIntoTree(uint16_t protocol) {
+  const auto n = static_cast<int32_t>(tree_.size());
+  const auto insert = [&](int32_t at, uint32_t depth) {
+    if (tree_.size() >= kMaxTreeNodes) return false;
+    tree_.insert(tree_.begin() + at, TProtocolNode{static_cast<uint8_t>(depth), protocol, 1});
+    treePosition_ = at;
+    ++treeDepth_;
+    return true;
+  };
+  const bool hasChildren = treePosition_ >= 0 && treePosition_ + 1 < n &&
+                           tree_[treePosition_ + 1].depth > tree_[treePosition_].depth;
+  if (n == 0 || (treePosition_ >= 0 && !hasChildren)) {
+    const uint32_t depth = treePosition_ < 0 ? 0 : tree_[treePosition_].depth + 1u;
+    return insert(treePosition_ < 0 ? n : treePosition_ + 1, depth);
+  }
+  int32_t j = treePosition_ + 1;
+  for (; j < n && tree_[j].depth >= treeDepth_; ++j) {
+    if (tree_[j].depth == treeDepth_ && tree_[j].protocol == protocol) {
+      ++tree_[j].count;
+      treePosition_ = j;
+      ++treeDepth_;
+      return true;
+    }
+  }
+  return insert(j, treeDepth_);
+}
+
+}  // namespace pakscope

@@ -1,0 +1,70 @@
+#include "protocols/protocol_loader.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "protocols/description_compiler.h"
+
+namespace pakscope {
+
+namespace {
+
+bool HasDescriptionExtension(const std::string& fileName) {
+  const size_t dot = fileName.rfind('.');
+  if (dot == std::string::npos) return false;
+  std::string ext = fileName.substr(dot);
+  for (char& c : ext)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return ext == ".CFG";
+}
+
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+}  // namespace
+
+bool LoadProtocols(const std::filesystem::path& folder, ProtocolTables& tables, CHost& host) {
+  tables.clear();
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    if (it->is_directory(ec)) continue;
+    std::string name = it->path().filename().string();
+    if (HasDescriptionExtension(name)) names.push_back(std::move(name));
+  }
+  std::sort(names.begin(), names.end());
+
+  uint32_t unnamedNumber = 1;
+  std::vector<uint8_t> bytes;
+  for (const std::string& name : names) {
+    if (!ReadWholeFile(folder / name, bytes)) continue;
+    if (CompileDescription(bytes, name, tables, unnamedNumber, host) ==
+        CompileOutcome::LoadStopped) {
+      tables.clear();
+      return false;
+    }
+  }
+  if (tables.count() == 0) return false;
+  AppendBuiltInProtocols(tables);
+  return true;
+}
+
+std::filesystem::path DefaultProtocolFolder() {
+  std::error_code ec;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return "Data/Protocols";
+  const std::filesystem::path beside = program.parent_path() / "Data" / "Protocols";
+  if (std::filesystem::is_directory(beside, ec)) return beside;
+  return program.parent_path().parent_path() / "Data" / "Protocols";
+}
+
+}  // namespace pakscope

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <filesystem>
+
+#include "packets/host.h"
+#include "protocols/protocol_tables.h"
+
+namespace pakscope {
+
+// Compiles every description file (extension ".CFG" in any case) of `folder`
+// in the byte order of their file names, which fixes the protocol numbers,
+// then appends the built-in protocols. False, with empty tables, when no
+// description was compiled or an error stopped the load. Files that cannot
+// be read are passed over silently.
+bool LoadProtocols(const std::filesystem::path& folder, ProtocolTables& tables, CHost& host);
+
+// "Data/Protocols" beside the running program, or beside the folder that
+// holds it (the command-line tool lives one folder down in a build tree).
+std::filesystem::path DefaultProtocolFolder();
+
+}  // namespace pakscope
