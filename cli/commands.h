@@ -17,5 +17,6 @@ struct UsageError {
 // Each command registers itself as a subcommand; its callback stores the exit code.
 void addInfoCommand(CLI::App& app, int& exitCode);
 void addConvertCommand(CLI::App& app, int& exitCode);
+void addHdlcCommand(CLI::App& app, int& exitCode);
 
 }  // namespace pakscope::cli

@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
   int exitCode = kExitOk;
   addInfoCommand(app, exitCode);
   addConvertCommand(app, exitCode);
+  addHdlcCommand(app, exitCode);
 
   try {
     app.parse(argc, argv);

@@ -1,17 +1,24 @@
 #include "open_file.h"
 
-#include "packets/packet_reader.h"
+#include "packets/open_any_file.h"
 
 namespace pakscope::cli {
 
 void addOpenOptions(CLI::App& command, OpenOptions& options) {
-  command.add_flag("--yes", options.yes, "Answer Yes to the questions of the open flow");
+  command.add_flag("--yes", options.yes,
+                   "Answer Yes to the questions of the open flow (open as a bit file, packetize)");
+  command.add_option("--period", options.period,
+                     "Answer to the period prompt of packetization, in bits (default 256)");
+  command.add_flag("--packetize", options.packetize,
+                   "Cut the file into packets of a fixed period instead of looking for HDLC");
 }
 
 uint32_t openForCli(const std::string& fileName, PacketList& list, TerminalHost& host,
                     const OpenOptions& options) {
   host.answerYes = options.yes;
-  return OpenPacketFile(fileName, list, host);
+  if (options.period) host.promptAnswer = *options.period;
+  return options.packetize ? OpenWithPacketization(fileName, list, host)
+                           : OpenAnyFile(fileName, list, host);
 }
 
 }  // namespace pakscope::cli

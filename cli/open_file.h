@@ -1,6 +1,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <optional>
 #include <string>
 
 #include "packets/packet.h"
@@ -10,7 +11,9 @@ namespace pakscope::cli {
 
 // Options of the open flow that commands share.
 struct OpenOptions {
-  bool yes = false;
+  bool yes = false;                   // Yes to the bit-file and packetization questions
+  std::optional<std::string> period;  // answer to the period prompt
+  bool packetize = false;             // open with packetization
 };
 
 void addOpenOptions(CLI::App& command, OpenOptions& options);

@@ -1,0 +1,192 @@
+#include "hdlc/bit_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "hdlc/hdlc_master.h"
+#include "packets/byte_sink.h"
+
+namespace pakscope {
+
+namespace {
+
+// A file descriptor owned for the duration of one conversion.
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  void release() { fd_ = -1; }
+  bool ok() const { return fd_ >= 0; }
+  // Closes now; false when the close reported a failed write.
+  bool close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd < 0 || ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+// Reads until `size` bytes or the end of the file; -1 on a read error.
+int64_t readFull(int fd, uint8_t* data, size_t size) {
+  size_t got = 0;
+  while (got < size) {
+    const ssize_t n = ::read(fd, data + got, size - got);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    got += static_cast<size_t>(n);
+  }
+  return static_cast<int64_t>(got);
+}
+
+// Opens the bit file and takes its size; -1 when it cannot be read.
+int openBitFile(const std::string& name, ProgressRecord& record) {
+  Fd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.ok()) return -1;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
+  record.total = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+  const int result = fd.get();
+  fd.release();
+  return result;
+}
+
+void writeLength(ByteSink& sink, uint32_t n) {
+  const uint8_t header[2] = {static_cast<uint8_t>(n & 0xFF), static_cast<uint8_t>(n >> 8)};
+  sink.write(std::span<const uint8_t>(header, 2));
+}
+
+}  // namespace
+
+BitFileResult Depacketize(const std::string& bitFileName, const std::string& packetFileName,
+                          const ProgressCallback& progress) {
+  ProgressRecord record;
+  Fd in(openBitFile(bitFileName, record));
+  if (!in.ok()) return BitFileResult::Unreadable;
+  auto buffer = std::make_unique_for_overwrite<uint8_t[]>(kDepacketizePiece);
+  int64_t got = readFull(in.get(), buffer.get(), kDepacketizePiece);
+  if (got < 0) return BitFileResult::Unreadable;
+  std::remove(packetFileName.c_str());
+  record.done = static_cast<uint64_t>(got);
+  record.stopMarker = 0;
+
+  auto master = std::make_unique<CHDLC_Master>();
+  master->SetLengthLimits(6, 4096);
+  master->Reset();
+  master->SetAnalysisLevel(100);
+  HDLC_Report report;
+  const auto sample = std::min<int64_t>(got, kDetectionSample);
+  if (!master->Detect({buffer.get(), static_cast<size_t>(sample)}, report))
+    return BitFileResult::NotFound;
+
+  auto notify = [&] {
+    if (progress) progress(record);
+  };
+  master->SetFrameCallback([&](std::span<const uint8_t>) { notify(); });
+  master->ConfigureProcessor(false, report.inverted, true, false, 1);
+  master->SetOutputFiles(packetFileName, "");
+  master->SetOutput(true, false);
+  while (got > 0) {
+    master->Process({buffer.get(), static_cast<size_t>(got)});
+    // Also once per piece, so that a stream with few frames still shows
+    // progress and notices STOP.
+    notify();
+    if (record.stopMarker == kStopMarker) break;
+    got = readFull(in.get(), buffer.get(), kDepacketizePiece);
+    if (got < 0) {
+      std::remove(packetFileName.c_str());
+      return BitFileResult::Unreadable;
+    }
+    record.done += static_cast<uint64_t>(got);
+  }
+  return BitFileResult::Done;
+}
+
+BitFileResult Packetize(const std::string& bitFileName, const std::string& packetFileName,
+                        int32_t periodBits, const ProgressCallback& progress) {
+  if (periodBits < 1 || periodBits > kMaxPeriodBits) return BitFileResult::BadPeriod;
+  ProgressRecord record;
+  Fd in(openBitFile(bitFileName, record));
+  if (!in.ok()) return BitFileResult::Unreadable;
+  std::remove(packetFileName.c_str());
+  Fd out(::open(packetFileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  if (!out.ok()) return BitFileResult::Unwritable;
+  ByteSink sink(out.get());
+
+  const auto period = static_cast<uint32_t>(periodBits);
+  const uint32_t n = (period + 7) / 8;
+  double threshold = 0;
+  // True when the user asked to stop; calls the callback about every 5 %.
+  auto stopAsked = [&] {
+    if (record.total == 0) return false;
+    const double share = static_cast<double>(record.done) / static_cast<double>(record.total);
+    if (share <= threshold) return false;
+    if (progress) progress(record);
+    if (record.stopMarker == kStopMarker) return true;
+    threshold = share + 0.05;
+    return false;
+  };
+
+  const bool aligned = period % 8 == 0;
+  // Whole packets per piece when aligned; eight periods (period bytes) otherwise,
+  // plus one zero byte so that a packet's last byte can be read as a pair.
+  const size_t pieceSize = aligned ? (1'048'576 / n) * n : period;
+  auto piece = std::make_unique<uint8_t[]>(pieceSize + 1);
+  std::vector<uint8_t> packet(n);
+  bool readFailed = false;
+  for (;;) {
+    const int64_t got = readFull(in.get(), piece.get(), pieceSize);
+    if (got < 0) {
+      readFailed = true;
+      break;
+    }
+    if (got == 0) break;
+    record.done += static_cast<uint64_t>(got);
+    const auto g = static_cast<size_t>(got);
+    if (aligned) {
+      for (size_t offset = 0; offset + n <= g; offset += n) {
+        writeLength(sink, n);
+        sink.write(std::span<const uint8_t>(piece.get() + offset, n));
+      }
+    } else {
+      std::fill(piece.get() + g, piece.get() + pieceSize + 1, uint8_t{0});
+      const size_t count = 8 * g / period;
+      for (size_t i = 0; i < count; ++i) {
+        const size_t first = i * period;
+        const uint8_t* src = piece.get() + first / 8;
+        const unsigned s = first % 8;
+        for (uint32_t k = 0; k < n; ++k)
+          packet[k] = static_cast<uint8_t>((src[k] | (src[k + 1] << 8)) >> s);
+        packet[n - 1] &= static_cast<uint8_t>((1u << (period % 8)) - 1);
+        writeLength(sink, n);
+        sink.write(packet);
+      }
+    }
+    if (stopAsked()) break;
+  }
+  const bool written = sink.flush() && out.close();
+  if (readFailed || !written) {
+    std::remove(packetFileName.c_str());
+    return readFailed ? BitFileResult::Unreadable : BitFileResult::Unwritable;
+  }
+  return BitFileResult::Done;
+}
+
+}  // namespace pakscope

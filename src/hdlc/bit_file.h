@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace pakscope {
+
+// The value a progress callback puts into stopMarker when the user asked to stop.
+inline constexpr uint32_t kStopMarker = 0x12345678;
+
+// Progress of a bit-file conversion, shared with the caller's callback. Sizes
+// are 64-bit so that files beyond 4 GB report sensible percentages.
+struct ProgressRecord {
+  uint64_t total = 0;       // size of the bit file in bytes
+  uint64_t done = 0;        // bytes read so far
+  uint32_t stopMarker = 0;  // kStopMarker when the user pressed STOP
+};
+
+using ProgressCallback = std::function<void(ProgressRecord&)>;
+
+enum class BitFileResult {
+  Done,        // the packet file was written (maybe empty or absent: no frame passed)
+  NotFound,    // no HDLC framing in the detection sample; no packet file exists
+  Unreadable,  // the bit file could not be opened or read; nothing was written
+  Unwritable,  // the packet file could not be created or written
+  BadPeriod,   // the period is outside 1 .. kMaxPeriodBits; nothing was touched
+};
+
+// A period's packet must fit a QPK record: at most 65,535 bytes.
+inline constexpr int32_t kMaxPeriodBits = 524'280;
+
+// Bytes read per piece, and the first bytes of the file that decide on HDLC.
+inline constexpr uint32_t kDepacketizePiece = 1'000'000;
+inline constexpr uint32_t kDetectionSample = 100'000;
+
+// Looks for HDLC in the first 100,000 bytes of the bit file, in both
+// polarities; when exactly one shows it, decodes the whole file in that
+// polarity and writes every frame of 6 to 4096 bytes (misaligned ones with
+// their extra byte, check sequences kept and not tested) as a QPK record.
+// The packet file is deleted first. The callback runs for every frame and
+// after every piece; a stop ends the work after the current piece.
+BitFileResult Depacketize(const std::string& bitFileName, const std::string& packetFileName,
+                          const ProgressCallback& progress);
+
+// Cuts the bit file into packets of periodBits bits, least significant bit
+// first, and writes them as QPK records of ⌈periodBits/8⌉ bytes. Bits that do
+// not fill a whole period at the end are dropped; the unused high bits of the
+// last byte of a packet are zero. The callback runs about every 5 % of the file.
+BitFileResult Packetize(const std::string& bitFileName, const std::string& packetFileName,
+                        int32_t periodBits, const ProgressCallback& progress);
+
+}  // namespace pakscope

@@ -1,0 +1,175 @@
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <span>
+
+#include "hdlc/detector_tally.h"
+
+namespace pakscope {
+
+// The framing machine 64 line bits at a time. Shifted copies of a word against
+// the bits before it mark every zero that follows five ones; the bit before
+// those ones tells a stuffed zero (0) from a flag or abort (1), and the bit
+// before that a flag (0) from an abort (1). Between flags and aborts the
+// data bits, stuffed zeros squeezed out, are appended to the frame up to eight
+// bytes per store. Near the end of the frame buffer the bytes are stored one
+// by one so that the overflow falls on the same bit as in the one-bit machine.
+struct FastFramerCore {
+  FastFramerCore() : buffer(std::make_unique_for_overwrite<uint8_t[]>(kFrameBufferSize)) {}
+
+  void reset() {
+    history = 0;
+    state = 0;
+    acc = 0;
+    nacc = 0;
+    length = 0;
+  }
+
+  uint64_t history = 0;  // raw bits already read, the latest in bit 63
+  uint8_t state = 0;     // 0 hunting, 1 flag seen, 2 inside a frame
+  uint64_t acc = 0;      // data bits since the last byte boundary, first in bit 0
+  uint32_t nacc = 0;     // their number (the machine's bitInByte)
+  uint32_t length = 0;
+  std::unique_ptr<uint8_t[]> buffer;
+};
+
+namespace framer_detail {
+
+inline uint64_t lowMask(uint32_t n) {
+  return n >= 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1;
+}
+
+// Completes a byte: in state 1 the frame begins; a full buffer drops the frame.
+template <class Policy>
+inline bool storeByte(FastFramerCore& c, Policy& policy) {
+  c.state = 2;
+  if (c.length == kFrameBufferSize) {
+    c.state = 0;
+    c.length = 0;
+    c.acc = 0;
+    c.nacc = 0;
+    policy.overflow();
+    return false;
+  }
+  c.buffer[c.length++] = static_cast<uint8_t>(c.acc);
+  c.acc = 0;
+  c.nacc = 0;
+  return true;
+}
+
+// Appends n data bits (n <= 64, first in bit 0, nothing above bit n) in state 1 or 2.
+template <class Policy>
+inline void append(FastFramerCore& c, uint64_t bits, uint32_t n, Policy& policy) {
+  const uint32_t total = c.nacc + n;
+  if (total < 8) {
+    c.acc |= bits << c.nacc;
+    c.nacc = total;
+    return;
+  }
+  if (c.length + 9 <= kFrameBufferSize) {
+    const uint64_t low = c.acc | (bits << c.nacc);
+    uint64_t stored = low;
+    if constexpr (std::endian::native == std::endian::big) stored = __builtin_bswap64(stored);
+    std::memcpy(c.buffer.get() + c.length, &stored, 8);
+    if (total >= 64) {
+      c.length += 8;
+      c.acc = c.nacc ? bits >> (64 - c.nacc) : 0;
+      c.nacc = total - 64;
+    } else {
+      const uint32_t whole = total / 8;
+      c.length += whole;
+      c.nacc = total & 7;
+      c.acc = (low >> (8 * whole)) & lowMask(c.nacc);
+    }
+    c.state = 2;
+    return;
+  }
+  for (uint32_t j = 0; j < n; ++j) {
+    c.acc |= ((bits >> j) & 1) << c.nacc;
+    if (++c.nacc == 8 && !storeByte(c, policy)) return;
+  }
+}
+
+// Data bits [a, b) of word w, without the dropped ones.
+template <class Policy>
+inline void pushData(FastFramerCore& c, uint64_t w, uint32_t a, uint32_t b, uint64_t dropped,
+                     Policy& policy) {
+  if (b <= a) return;
+  uint32_t n = b - a;
+  const uint64_t m = lowMask(n);
+  uint64_t bits = (w >> a) & m;
+  uint64_t d = (dropped >> a) & m;
+  while (d) {
+    const int q = 63 - std::countl_zero(d);
+    d &= ~(uint64_t{1} << q);
+    const uint64_t high = q == 63 ? 0 : (bits >> (q + 1)) << q;
+    bits = (bits & ((uint64_t{1} << q) - 1)) | high;
+    --n;
+  }
+  if (n) append(c, bits, n, policy);
+}
+
+}  // namespace framer_detail
+
+// Feeds bytes through the machine. The policy decides what flags and aborts do:
+//   uint64_t skipMask(uint32_t nbits)  bits of this word that are not looked at
+//   void flag(FastFramerCore&, uint32_t position)
+//   bool abort(FastFramerCore&, uint32_t position)  true: the abort's zero is data
+//   void overflow()
+//   void advance(uint32_t nbits, uint32_t nbytes)
+template <class Policy>
+void FeedFast(FastFramerCore& c, std::span<const uint8_t> bytes, bool inverted, Policy& policy) {
+  using namespace framer_detail;
+  const size_t count = bytes.size();
+  size_t i = 0;
+  while (i < count) {
+    const auto take = static_cast<uint32_t>(count - i < 8 ? count - i : 8);
+    uint64_t w = 0;
+    if (take == 8) {
+      std::memcpy(&w, bytes.data() + i, 8);
+      if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+    } else {
+      for (uint32_t j = 0; j < take; ++j) w |= static_cast<uint64_t>(bytes[i + j]) << (8 * j);
+    }
+    const uint32_t nbits = take * 8;
+    const uint64_t valid = lowMask(nbits);
+    if (inverted) w = ~w & valid;
+    const uint64_t h = c.history;
+    // Bit t of sk is the line bit k places before bit t of this word.
+    const uint64_t s1 = (w << 1) | (h >> 63), s2 = (w << 2) | (h >> 62), s3 = (w << 3) | (h >> 61),
+                   s4 = (w << 4) | (h >> 60), s5 = (w << 5) | (h >> 59), s6 = (w << 6) | (h >> 58),
+                   s7 = (w << 7) | (h >> 57);
+    const uint64_t trigger = ~w & s1 & s2 & s3 & s4 & s5 & valid;
+    uint64_t dropped = trigger & ~s6;
+    uint64_t events = trigger & s6;
+    if (const uint64_t skip = policy.skipMask(nbits)) {
+      dropped |= skip;
+      events &= ~skip;
+    }
+    if (events == 0) {
+      if (c.state) pushData(c, w, 0, nbits, dropped, policy);
+    } else {
+      uint32_t a = 0;
+      while (events) {
+        const auto p = static_cast<uint32_t>(std::countr_zero(events));
+        events &= events - 1;
+        if (c.state) pushData(c, w, a, p, dropped, policy);
+        if (!((s7 >> p) & 1)) {
+          policy.flag(c, p);
+          a = p + 1;
+        } else {
+          a = policy.abort(c, p) ? p : p + 1;
+        }
+      }
+      if (c.state) pushData(c, w, a, nbits, dropped, policy);
+    }
+    policy.advance(nbits, take);
+    c.history = nbits == 64 ? w : (w << (64 - nbits)) | (h >> nbits);
+    i += take;
+  }
+}
+
+}  // namespace pakscope

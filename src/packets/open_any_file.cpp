@@ -1,0 +1,105 @@
+#include "packets/open_any_file.h"
+
+#include <charconv>
+#include <thread>
+
+#include "packets/file_kind.h"
+#include "packets/packet_reader.h"
+
+namespace pakscope {
+
+namespace {
+
+constexpr std::string_view kDefaultPeriod = "256";
+
+void warn(CHost& host, std::string_view text) {
+  host.messageBox(text, "Ошибка", MsgButtons::Ok, MsgIcon::Exclamation);
+}
+
+// Reports a conversion that could not read its input or write its output.
+void reportFailure(CHost& host, BitFileResult result) {
+  if (result == BitFileResult::Unreadable) warn(host, "Не удаётся открыть файл");
+  if (result == BitFileResult::Unwritable) warn(host, "Не удаётся записать файл");
+}
+
+// Asks for the period and cuts the file; false when nothing is to be read.
+bool packetizeSteps(const std::string& fileName, const std::string& outName, CHost& host) {
+  const std::optional<std::string> answer =
+      host.inputQuery("Введите период", "Введите период, бит", kDefaultPeriod);
+  const std::optional<int32_t> period = ParsePeriod(answer ? *answer : kDefaultPeriod);
+  if (!period) {
+    warn(host, "Период должен быть целым числом от 1 до 524280 бит.");
+    return false;
+  }
+  host.showProgress(true);
+  host.setStatus(0, "Производится пакетизация");
+  const BitFileResult result = Packetize(fileName, outName, *period,
+                                         [&host](ProgressRecord& r) { progressCallback(r, host); });
+  host.clearStop();
+  host.showProgress(false);
+  reportFailure(host, result);
+  return result == BitFileResult::Done;
+}
+
+}  // namespace
+
+std::optional<int32_t> ParsePeriod(std::string_view text) {
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  int64_t value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (value < 1 || value > kMaxPeriodBits) return std::nullopt;
+  return static_cast<int32_t>(value);
+}
+
+void progressCallback(ProgressRecord& record, CHost& host) {
+  record.stopMarker = host.stopRequested() ? kStopMarker : 0;
+  if (record.total == 0) return;
+  const auto position = static_cast<int>(record.done * 100 / record.total);
+  if (position == host.progress()) return;
+  host.setProgress(position);
+  std::this_thread::yield();
+  host.processEvents();
+}
+
+uint32_t OpenAnyFile(const std::string& fileName, PacketList& list, CHost& host) {
+  host.clearStop();
+  const std::string ext = UpperExtension(fileName);
+  if (ext == ".QPK" || ext == ".LQPK" || ext == ".PCAP")
+    return OpenPacketFile(fileName, list, host);
+  if (ext != ".BIT" && ext != ".BIN" &&
+      host.messageBox("Открыть как битовый файл?", "Вопрос", MsgButtons::YesNo,
+                      MsgIcon::Question) != MsgResult::Yes)
+    return 0;
+
+  const std::string outName = fileName + ".qpk";
+  host.showProgress(true);
+  host.setStatus(0, "Производится депакетизация");
+  const BitFileResult result =
+      Depacketize(fileName, outName, [&host](ProgressRecord& r) { progressCallback(r, host); });
+  host.clearStop();
+  host.showProgress(false);
+  if (result == BitFileResult::NotFound) {
+    host.setStatus(0, "Протокол HDLC не обнаружен");
+    if (host.messageBox("Протокол HDLC не обнаружен, выполнить пакетизацию файла?",
+                        "Открытие файла", MsgButtons::YesNo, MsgIcon::Question) != MsgResult::Yes)
+      return 0;
+    if (!packetizeSteps(fileName, outName, host)) return 0;
+  } else if (result != BitFileResult::Done) {
+    reportFailure(host, result);
+    return 0;
+  }
+  return OpenPacketFile(outName, list, host);
+}
+
+uint32_t OpenWithPacketization(const std::string& fileName, PacketList& list, CHost& host) {
+  host.clearStop();
+  const std::string outName = fileName + ".qpk";
+  if (!packetizeSteps(fileName, outName, host)) return 0;
+  return OpenPacketFile(outName, list, host);
+}
+
+}  // namespace pakscope

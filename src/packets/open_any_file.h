@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "hdlc/bit_file.h"
+#include "packets/host.h"
+#include "packets/packet.h"
+
+namespace pakscope {
+
+// Opens a packet file directly and a bit file (.bit, .bin, or any other
+// extension the user confirms) by converting it first into the QPK file
+// fileName + ".qpk": by HDLC depacketization or, when no HDLC is found and the
+// user agrees, by packetization with a period the user types. Returns the
+// longest packet length, 0 when nothing was loaded.
+uint32_t OpenAnyFile(const std::string& fileName, PacketList& list, CHost& host);
+
+// Treats any file as a bit file cut by a period the user types.
+uint32_t OpenWithPacketization(const std::string& fileName, PacketList& list, CHost& host);
+
+// The progress callback of the conversions: stop request in, gauge and events out.
+void progressCallback(ProgressRecord& record, CHost& host);
+
+// A period answer as a number of bits: a decimal integer from 1 to
+// kMaxPeriodBits, blanks around it allowed; nullopt otherwise.
+std::optional<int32_t> ParsePeriod(std::string_view text);
+
+}  // namespace pakscope
