@@ -5,6 +5,8 @@
 #include <span>
 #include <vector>
 
+#include "packets/packet_data.h"
+
 namespace pakscope {
 
 // One protocol header found inside a packet by the analyser.
@@ -20,7 +22,7 @@ struct TPacketProtInfo {
 // normal, so the record holds two owning pointers and packs the small fields
 // after them. Move-only; clone() makes the deep copies that list operations need.
 struct PACKET {
-  std::unique_ptr<uint8_t[]> data;
+  PacketData data;
   std::unique_ptr<TPacketProtInfo[]> layerData;
   uint32_t length = 0;
   uint8_t color = 0;       // palette index 0..9, 0 = not marked
@@ -28,12 +30,17 @@ struct PACKET {
 
   PACKET() = default;
   // Takes over `bytes`, which must hold `len` bytes (may be null when len is 0).
+  PACKET(uint32_t len, PacketData bytes) noexcept : data(std::move(bytes)), length(len) {}
   PACKET(uint32_t len, std::unique_ptr<uint8_t[]> bytes)
-  noexcept : data(std::move(bytes)), length(len) {}
+  noexcept : PACKET(len, PacketData(std::move(bytes))) {}
   explicit PACKET(std::span<const uint8_t> bytes);
 
   // A packet of `len` bytes whose contents the caller fills in.
   static PACKET uninitialized(uint32_t len);
+  // The same with its bytes taken from an arena: the loaders' way.
+  static PACKET uninitialized(uint32_t len, PacketArena& arena) {
+    return PACKET(len, arena.allocate(len));
+  }
 
   PACKET(PACKET&&) noexcept = default;
   PACKET& operator=(PACKET&&) noexcept = default;
@@ -47,7 +54,7 @@ struct PACKET {
   std::span<const uint8_t> bytes() const noexcept { return {data.get(), length}; }
 
   // Rewrites the packet's bytes in place (length and data together).
-  void assign(uint32_t len, std::unique_ptr<uint8_t[]> bytes) noexcept {
+  void assign(uint32_t len, PacketData bytes) noexcept {
     data = std::move(bytes);
     length = len;
   }

@@ -49,13 +49,14 @@ struct WalkJob {
   std::span<const uint8_t> view;
   PacketFileKind kind;
   PacketList* list;
+  PacketArena* arena;
   RecordCursor* cursor;
   WalkEnd end;
 };
 
 void runWalk(void* context) {
   auto* job = static_cast<WalkJob*>(context);
-  job->end = WalkRecords(job->view, job->kind, *job->list, *job->cursor);
+  job->end = WalkRecords(job->view, job->kind, *job->list, *job->arena, *job->cursor);
 }
 
 void yieldAndProcess(CHost& host) {
@@ -120,7 +121,8 @@ ReadResult readPacketFile(PacketFileKind kind, const std::string& fileName, Pack
     cursor.offset = kPcapHeaderSize;
   }
 
-  WalkJob job{view.bytes(), kind, &list, &cursor, WalkEnd::End};
+  PacketArena arena;
+  WalkJob job{view.bytes(), kind, &list, &arena, &cursor, WalkEnd::End};
   for (;;) {
     if (!RunWithFaultGuard(view.bytes().data(), viewSize, runWalk, &job)) {
       // The file shrank under the mapping: keep what was read completely.

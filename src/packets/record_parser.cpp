@@ -39,7 +39,7 @@ constexpr RecordLayout layoutOf(PacketFileKind kind) {
 }  // namespace
 
 WalkEnd WalkRecords(std::span<const uint8_t> view, PacketFileKind kind, PacketList& list,
-                    RecordCursor& cursor) {
+                    PacketArena& arena, RecordCursor& cursor) {
   const RecordLayout layout = layoutOf(kind);
   const uint8_t* const base = view.data();
   const uint64_t size = view.size();
@@ -51,7 +51,7 @@ WalkEnd WalkRecords(std::span<const uint8_t> view, PacketFileKind kind, PacketLi
     const uint64_t left = size - offset - layout.headerSize;
     if (length > left) break;
 
-    list.push_back(PACKET::uninitialized(length));
+    list.push_back(PACKET::uninitialized(length, arena));
     // Keep the packet in the list before touching its bytes in the file: a fault
     // during the copy then leaves nothing unowned behind.
     std::atomic_signal_fence(std::memory_order_seq_cst);

@@ -34,7 +34,7 @@ enum class WalkEnd {
 // complete records or the next progress point (every 20,000 packets, or when the
 // bytes consumed pass cursor.progressMark). Reads nothing outside `view`.
 WalkEnd WalkRecords(std::span<const uint8_t> view, PacketFileKind kind, PacketList& list,
-                    RecordCursor& cursor);
+                    PacketArena& arena, RecordCursor& cursor);
 
 enum class PcapHeaderCheck { Ok, TooSmall, BadMagic, NoRecords };
 

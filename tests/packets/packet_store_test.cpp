@@ -92,3 +92,55 @@ TEST(Bits, ReverseTable) {
 
 }  // namespace
 }  // namespace pakscope
+
+namespace pakscope {
+namespace {
+
+TEST(PacketArena, SlicesOutliveTheArenaAndMoveBetweenLists) {
+  const size_t before = PacketArena::bytesInUse();
+  PacketList kept;
+  {
+    PacketArena arena;
+    PacketList loaded;
+    // Enough packets to fill several chunks, with odd lengths to test slice alignment.
+    for (uint32_t i = 0; i < 30'000; ++i) {
+      loaded.push_back(PACKET::uninitialized(101 + i % 3, arena));
+      std::fill_n(loaded.back().data.get(), loaded.back().length, static_cast<uint8_t>(i));
+      EXPECT_TRUE(loaded.back().data.inArena());
+    }
+    EXPECT_GT(PacketArena::bytesInUse(), before);
+    // Appending moves packets; the source list and the arena go away.
+    for (PACKET& p : loaded) kept.push_back(std::move(p));
+  }
+  for (uint32_t i = 0; i < kept.size(); i += 997) {
+    EXPECT_EQ(kept[i].length, 101 + i % 3);
+    EXPECT_EQ(kept[i].data[kept[i].length - 1], static_cast<uint8_t>(i));
+  }
+  // Rewriting some packets in place and dropping the rest frees every chunk.
+  kept[5].assign(2, std::make_unique<uint8_t[]>(2));
+  EXPECT_FALSE(kept[5].data.inArena());
+  kept.erase(kept.begin(), kept.begin() + 10'000);
+  EXPECT_GT(PacketArena::bytesInUse(), before);
+  kept.clear();
+  EXPECT_EQ(PacketArena::bytesInUse(), before);
+}
+
+TEST(PacketArena, LargeAndEmptyPacketsNeedNoChunk) {
+  const size_t before = PacketArena::bytesInUse();
+  PacketArena arena;
+  PACKET empty = PACKET::uninitialized(0, arena);
+  EXPECT_FALSE(empty.data);
+  PACKET large = PACKET::uninitialized(100'000, arena);
+  EXPECT_FALSE(large.data.inArena());
+  large.data[99'999] = 1;
+  EXPECT_EQ(PacketArena::bytesInUse(), before);
+  // A clone never shares its source's chunk.
+  PACKET small = PACKET::uninitialized(10, arena);
+  std::fill_n(small.data.get(), 10, uint8_t{4});
+  PACKET copy = small.clone();
+  EXPECT_FALSE(copy.data.inArena());
+  EXPECT_EQ(copy.data[9], 4);
+}
+
+}  // namespace
+}  // namespace pakscope

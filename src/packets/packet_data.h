@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+namespace pakscope {
+
+// The owner of a packet's bytes: a heap block of its own, or a slice of a
+// PacketArena chunk shared with neighbouring packets. Loads of millions of
+// packets take slices: one bump of a pointer instead of a heap allocation, and
+// closing the window only counts the slices down instead of returning every
+// block to the heap. Arena slices are even addresses, told apart by bit 0.
+class PacketData {
+ public:
+  PacketData() = default;
+  PacketData(std::nullptr_t) noexcept {}
+  PacketData(std::unique_ptr<uint8_t[]> heap) noexcept
+      : bits_(reinterpret_cast<uintptr_t>(heap.release())) {}
+  static PacketData fromArenaSlice(uint8_t* slice) noexcept {
+    PacketData d;
+    d.bits_ = reinterpret_cast<uintptr_t>(slice) | 1u;
+    return d;
+  }
+
+  PacketData(PacketData&& other) noexcept : bits_(std::exchange(other.bits_, 0)) {}
+  PacketData& operator=(PacketData&& other) noexcept {
+    if (this != &other) {
+      reset();
+      bits_ = std::exchange(other.bits_, 0);
+    }
+    return *this;
+  }
+  PacketData(const PacketData&) = delete;
+  PacketData& operator=(const PacketData&) = delete;
+  ~PacketData() { reset(); }
+
+  uint8_t* get() const noexcept { return reinterpret_cast<uint8_t*>(bits_ & ~uintptr_t{1}); }
+  uint8_t& operator[](size_t i) const noexcept { return get()[i]; }
+  explicit operator bool() const noexcept { return bits_ != 0; }
+  bool inArena() const noexcept { return (bits_ & 1u) != 0; }
+
+  void reset() noexcept {
+    if (bits_ == 0) return;
+    if (inArena())
+      releaseArenaSlice(get());
+    else
+      delete[] get();
+    bits_ = 0;
+  }
+
+ private:
+  static void releaseArenaSlice(uint8_t* slice) noexcept;
+
+  uintptr_t bits_ = 0;
+};
+
+// Hands out packet bytes from large shared chunks. A chunk lives until the arena
+// has moved on from it and every packet holding a slice of it is gone, so
+// packets may outlive the arena and move freely between lists.
+class PacketArena {
+ public:
+  PacketArena() = default;
+  ~PacketArena();
+  PacketArena(const PacketArena&) = delete;
+  PacketArena& operator=(const PacketArena&) = delete;
+
+  // Room for `length` bytes; large packets get a heap block of their own.
+  PacketData allocate(uint32_t length);
+
+  // Bytes held in arena chunks by the whole program, for measurements.
+  static size_t bytesInUse() noexcept;
+
+ private:
+  uint8_t* chunk_ = nullptr;
+  size_t used_ = 0;
+};
+
+}  // namespace pakscope
