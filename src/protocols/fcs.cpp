@@ -46,11 +46,11 @@ uint32_t Crc(const SliceTables& t, uint32_t crc, std::span<const uint8_t> bytes)
 
 }  // namespace
 
-uint16_t Fcs16(std::span<const uint8_t> bytes) noexcept {
+uint16_t ComputeFcs16(std::span<const uint8_t> bytes) noexcept {
   return static_cast<uint16_t>(Crc(kTable16, 0xFFFF, bytes) ^ 0xFFFF);
 }
 
-uint32_t Fcs32(std::span<const uint8_t> bytes) noexcept {
+uint32_t ComputeFcs32(std::span<const uint8_t> bytes) noexcept {
   return Crc(kTable32, 0xFFFFFFFF, bytes) ^ 0xFFFFFFFF;
 }
 
