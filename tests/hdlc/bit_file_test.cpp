@@ -1,0 +1,221 @@
+#include "hdlc/bit_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <vector>
+
+#include "hdlc/hdlc_encoder.h"
+#include "packets/bits.h"
+#include "support/temp_dir.h"
+
+namespace pakscope {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+std::vector<Bytes> records(const std::string& qpk) {
+  std::vector<Bytes> out;
+  const Bytes file = readFile(qpk);
+  size_t at = 0;
+  while (at + 2 <= file.size()) {
+    const size_t n = file[at] | (file[at + 1] << 8);
+    EXPECT_LE(at + 2 + n, file.size());
+    out.emplace_back(file.begin() + static_cast<long>(at + 2),
+                     file.begin() + static_cast<long>(std::min(at + 2 + n, file.size())));
+    at += 2 + n;
+  }
+  EXPECT_EQ(at, file.size());
+  return out;
+}
+
+Bytes randomBytes(std::mt19937& rng, size_t n) {
+  Bytes b(n);
+  for (auto& x : b) x = static_cast<uint8_t>(rng());
+  return b;
+}
+
+struct Files {
+  TempDir dir;
+  std::string bit = dir.file("line.bit"), qpk = dir.file("line.bit.qpk");
+};
+
+TEST(Packetize, ByteAlignedPeriodDropsTheTail) {
+  Files f;
+  std::mt19937 rng(1);
+  const Bytes data = randomBytes(rng, 100);
+  writeFile(f.bit, data);
+  ASSERT_EQ(Packetize(f.bit, f.qpk, 256, nullptr), BitFileResult::Done);
+  const auto packets = records(f.qpk);
+  ASSERT_EQ(packets.size(), 3u);
+  for (size_t i = 0; i < 3; ++i)
+    EXPECT_EQ(packets[i], Bytes(data.begin() + static_cast<long>(32 * i),
+                                data.begin() + static_cast<long>(32 * i + 32)));
+}
+
+TEST(Packetize, TwelveBitPeriod) {
+  Files f;
+  writeFile(f.bit, Bytes{0xAB, 0xCD, 0xEF});
+  ASSERT_EQ(Packetize(f.bit, f.qpk, 12, nullptr), BitFileResult::Done);
+  EXPECT_EQ(records(f.qpk), (std::vector<Bytes>{{0xAB, 0x0D}, {0xFC, 0x0E}}));
+}
+
+TEST(Packetize, AnyPeriodCutsTheBitsInOrder) {
+  std::mt19937 rng(2);
+  for (int32_t period : {1, 3, 7, 8, 9, 15, 64, 100, 257, 4099, 65535, 524279, 524280}) {
+    SCOPED_TRACE(period);
+    Files f;
+    const Bytes data = randomBytes(rng, 3000 + rng() % 70000);
+    writeFile(f.bit, data);
+    ASSERT_EQ(Packetize(f.bit, f.qpk, period, nullptr), BitFileResult::Done);
+    const auto packets = records(f.qpk);
+    const size_t count = data.size() * 8 / static_cast<size_t>(period);
+    ASSERT_EQ(packets.size(), count);
+    for (size_t i = 0; i < count; ++i) {
+      Bytes expected((static_cast<size_t>(period) + 7) / 8);
+      for (size_t j = 0; j < static_cast<size_t>(period); ++j)
+        SetBit(expected, j, GetBit(data, i * static_cast<size_t>(period) + j));
+      ASSERT_EQ(packets[i], expected) << "packet " << i;
+    }
+  }
+}
+
+TEST(Packetize, RefusesPeriodsThatCannotBeRecords) {
+  Files f;
+  writeFile(f.bit, Bytes(100, 1));
+  writeFile(f.qpk, Bytes{1, 0, 9});
+  for (int32_t period : {0, -1, -256, 524281, 1 << 30}) {
+    EXPECT_EQ(Packetize(f.bit, f.qpk, period, nullptr), BitFileResult::BadPeriod);
+    EXPECT_EQ(readFile(f.qpk), (Bytes{1, 0, 9}));  // nothing touched
+  }
+}
+
+TEST(Packetize, StopEndsAfterThePieceAndKeepsItsPackets) {
+  Files f;
+  writeFile(f.bit, Bytes(3 * 1'048'576, 0x5A));
+  int calls = 0;
+  auto stop = [&](ProgressRecord& r) {
+    ++calls;
+    EXPECT_EQ(r.total, 3u * 1'048'576);
+    r.stopMarker = kStopMarker;
+  };
+  ASSERT_EQ(Packetize(f.bit, f.qpk, 8, stop), BitFileResult::Done);
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(std::filesystem::file_size(f.qpk), 3u * 1'048'576);  // one piece of 1-byte records
+}
+
+TEST(BitFiles, UnreadableInputWritesNothing) {
+  Files f;
+  writeFile(f.qpk, Bytes{1, 0, 9});
+  EXPECT_EQ(Packetize(f.bit, f.qpk, 8, nullptr), BitFileResult::Unreadable);
+  EXPECT_EQ(Depacketize(f.bit, f.qpk, nullptr), BitFileResult::Unreadable);
+  EXPECT_EQ(Depacketize(f.dir.path().string(), f.qpk, nullptr), BitFileResult::Unreadable);
+  EXPECT_EQ(readFile(f.qpk), (Bytes{1, 0, 9}));
+}
+
+// A line of frames of 4 to 43 bytes, each with a correct FCS or a broken one,
+// some with spare bits before the closing flag; the frames as depacketization
+// must store them.
+struct Line {
+  Bytes bytes;
+  std::vector<Bytes> stored;
+};
+
+Line makeLine(std::mt19937& rng, size_t frames) {
+  Line line;
+  HdlcBitWriter w;
+  w.flag();
+  for (size_t i = 0; i < frames; ++i) {
+    Bytes f = randomBytes(rng, 2 + rng() % 40);  // a few too short to be kept
+    const uint16_t fcs = Fcs16(f);
+    f.push_back(static_cast<uint8_t>(fcs));
+    f.push_back(static_cast<uint8_t>(fcs >> 8));
+    if (rng() % 5 == 0) f[0] ^= 1;  // failing check sequences are kept as well
+    w.dataBytes(f);
+    if (rng() % 6 == 0) {
+      // Three spare bits 1 0 1: with the flag's 0 1 1 1 1 they make 0xF5.
+      w.dataBits(0b101, 3);
+      f.push_back(0xF5);
+    }
+    if (rng() % 4 == 0) w.flag();
+    w.flag();
+    if (f.size() >= 6 && f.size() <= 4096) line.stored.push_back(f);
+  }
+  line.bytes = w.bytes();
+  return line;
+}
+
+TEST(Depacketize, DecodesEveryFrameInEitherPolarity) {
+  std::mt19937 rng(3);
+  for (bool flip : {false, true}) {
+    SCOPED_TRACE(flip);
+    Files f;
+    Line line = makeLine(rng, 300);
+    if (flip)
+      for (auto& b : line.bytes) b = static_cast<uint8_t>(~b);
+    writeFile(f.bit, line.bytes);
+    ASSERT_EQ(Depacketize(f.bit, f.qpk, nullptr), BitFileResult::Done);
+    EXPECT_EQ(records(f.qpk), line.stored);
+  }
+}
+
+TEST(Depacketize, FramesSpanThePiecesAndProgressIsReported) {
+  std::mt19937 rng(4);
+  Files f;
+  Line line = makeLine(rng, 130'000);  // well over two pieces
+  ASSERT_GT(line.bytes.size(), 2 * kDepacketizePiece);
+  writeFile(f.bit, line.bytes);
+  uint64_t lastDone = 0;
+  int calls = 0;
+  auto watch = [&](ProgressRecord& r) {
+    ++calls;
+    EXPECT_GE(r.done, lastDone);
+    EXPECT_EQ(r.total, line.bytes.size());
+    lastDone = r.done;
+  };
+  ASSERT_EQ(Depacketize(f.bit, f.qpk, watch), BitFileResult::Done);
+  EXPECT_EQ(records(f.qpk), line.stored);
+  EXPECT_EQ(lastDone, line.bytes.size());
+  EXPECT_GT(calls, 100'000);  // once per frame
+}
+
+TEST(Depacketize, StopEndsAfterTheCurrentPiece) {
+  std::mt19937 rng(5);
+  Files f;
+  Line line = makeLine(rng, 100'000);
+  writeFile(f.bit, line.bytes);
+  auto stop = [](ProgressRecord& r) { r.stopMarker = kStopMarker; };
+  ASSERT_EQ(Depacketize(f.bit, f.qpk, stop), BitFileResult::Done);
+  const auto got = records(f.qpk);
+  ASSERT_GT(got.size(), 1000u);
+  ASSERT_LT(got.size(), line.stored.size());
+  EXPECT_TRUE(std::equal(got.begin(), got.end(), line.stored.begin()));
+}
+
+TEST(Depacketize, NoHdlcDeletesTheOldPacketFile) {
+  std::mt19937 rng(6);
+  Files f;
+  writeFile(f.qpk, Bytes{1, 0, 9});
+  writeFile(f.bit, randomBytes(rng, 50'000));
+  EXPECT_EQ(Depacketize(f.bit, f.qpk, nullptr), BitFileResult::NotFound);
+  EXPECT_FALSE(std::filesystem::exists(f.qpk));
+  writeFile(f.bit, Bytes{});
+  EXPECT_EQ(Depacketize(f.bit, f.qpk, nullptr), BitFileResult::NotFound);
+}
+
+TEST(Depacketize, OnlyTheFirstHundredThousandBytesDecide) {
+  std::mt19937 rng(7);
+  Files f;
+  Bytes data = randomBytes(rng, kDetectionSample);
+  const Line line = makeLine(rng, 5000);
+  data.insert(data.end(), line.bytes.begin(), line.bytes.end());
+  writeFile(f.bit, data);
+  EXPECT_EQ(Depacketize(f.bit, f.qpk, nullptr), BitFileResult::NotFound);
+}
+
+}  // namespace
+}  // namespace pakscope
