@@ -7,5 +7,5 @@ scripts/install-deps.sh run
 cmake --preset release >/dev/null
 cmake --build --preset release
 
-file=${1:-samples/sample.pcap}
+file=${1:-samples/sample.bit}
 exec build/release/cli/pakscope-cli info "$file"
