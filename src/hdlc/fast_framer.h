@@ -60,31 +60,24 @@ inline bool storeByte(FastFramerCore& c, Policy& policy) {
   return true;
 }
 
-// Appends n data bits (n <= 64, first in bit 0, nothing above bit n) in state 1 or 2.
+// Appends n data bits (n <= 64, first in bit 0, nothing above bit n) in state
+// 1 or 2. Away from the end of the buffer one unconditional 8-byte store
+// takes whatever whole bytes there are; the carry-over is picked without branches.
 template <class Policy>
 inline void append(FastFramerCore& c, uint64_t bits, uint32_t n, Policy& policy) {
   const uint32_t total = c.nacc + n;
-  if (total < 8) {
-    c.acc |= bits << c.nacc;
-    c.nacc = total;
-    return;
-  }
-  if (c.length + 9 <= kFrameBufferSize) {
+  if (c.length + 9 <= kFrameBufferSize) [[likely]] {
     const uint64_t low = c.acc | (bits << c.nacc);
+    const uint64_t high = (bits >> 1) >> (63 - c.nacc);  // bits pushed past bit 63
     uint64_t stored = low;
     if constexpr (std::endian::native == std::endian::big) stored = __builtin_bswap64(stored);
     std::memcpy(c.buffer.get() + c.length, &stored, 8);
-    if (total >= 64) {
-      c.length += 8;
-      c.acc = c.nacc ? bits >> (64 - c.nacc) : 0;
-      c.nacc = total - 64;
-    } else {
-      const uint32_t whole = total / 8;
-      c.length += whole;
-      c.nacc = total & 7;
-      c.acc = (low >> (8 * whole)) & lowMask(c.nacc);
-    }
-    c.state = 2;
+    const uint32_t whole = total >> 3;  // 0 to 8 completed bytes
+    const uint64_t rest = whole == 8 ? high : low >> ((8 * whole) & 63);
+    c.nacc = total & 7;
+    c.acc = rest & ((uint64_t{1} << c.nacc) - 1);
+    c.length += whole;
+    c.state = whole ? uint8_t{2} : c.state;
     return;
   }
   for (uint32_t j = 0; j < n; ++j) {
@@ -93,22 +86,28 @@ inline void append(FastFramerCore& c, uint64_t bits, uint32_t n, Policy& policy)
   }
 }
 
+// Removes the lowest set bit of `dropped` from `bits`; a no-op once it is 0,
+// so that the common few can be removed without a data-dependent branch.
+inline void squeezeLowest(uint64_t& bits, uint64_t& dropped) {
+  const uint64_t lowest = dropped & (~dropped + 1);
+  const uint64_t below = lowest - 1;
+  bits = (bits & below) | ((bits >> 1) & ~below);
+  dropped = (dropped ^ lowest) >> 1;
+}
+
 // Data bits [a, b) of word w, without the dropped ones.
 template <class Policy>
 inline void pushData(FastFramerCore& c, uint64_t w, uint32_t a, uint32_t b, uint64_t dropped,
                      Policy& policy) {
   if (b <= a) return;
-  uint32_t n = b - a;
-  const uint64_t m = lowMask(n);
+  const uint64_t m = lowMask(b - a);
   uint64_t bits = (w >> a) & m;
   uint64_t d = (dropped >> a) & m;
-  while (d) {
-    const int q = 63 - std::countl_zero(d);
-    d &= ~(uint64_t{1} << q);
-    const uint64_t high = q == 63 ? 0 : (bits >> (q + 1)) << q;
-    bits = (bits & ((uint64_t{1} << q) - 1)) | high;
-    --n;
-  }
+  const auto n = static_cast<uint32_t>(b - a - std::popcount(d));
+  squeezeLowest(bits, d);
+  squeezeLowest(bits, d);
+  squeezeLowest(bits, d);
+  while (d) squeezeLowest(bits, d);
   if (n) append(c, bits, n, policy);
 }
 

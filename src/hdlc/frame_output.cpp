@@ -22,7 +22,14 @@ void FrameOutput::finish(File& file, const std::string& name) {
   if (size == 0) std::remove(name.c_str());
 }
 
+void FrameOutput::flushPending() {
+  if (packets_ && !pending_.empty())
+    std::fwrite(pending_.data(), 1, pending_.size(), packets_.get());
+  pending_.clear();
+}
+
 void FrameOutput::end() {
+  flushPending();
   finish(packets_, packetFileName);
   finish(text_, textFileName);
 }
@@ -39,10 +46,10 @@ void FrameOutput::frameEnd(std::span<uint8_t> frame) {
   if (length < minLength || length > maxLength) pass = false;
   // A record's length has 16 bits; a longer frame would corrupt every record after it.
   if (pass && packets_ && length <= 0xFFFF) {
-    const uint8_t header[2] = {static_cast<uint8_t>(length & 0xFF),
-                               static_cast<uint8_t>(length >> 8)};
-    std::fwrite(header, 1, 2, packets_.get());
-    std::fwrite(frame.data(), 1, frame.size(), packets_.get());
+    pending_.push_back(static_cast<uint8_t>(length & 0xFF));
+    pending_.push_back(static_cast<uint8_t>(length >> 8));
+    pending_.insert(pending_.end(), frame.begin(), frame.end());
+    if (pending_.size() >= kPendingLimit) flushPending();
     if (text_) writeTextEntry(frame);
   }
   if (frameCallback) frameCallback(frame);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "hdlc/crc_max32.h"
 
@@ -46,6 +47,12 @@ class FrameOutput {
   using File = std::unique_ptr<std::FILE, Closer>;
   static void finish(File& file, const std::string& name);
   void writeTextEntry(std::span<const uint8_t> frame);
+  void flushPending();
+
+  // Records are gathered and written in large blocks: one write per frame
+  // would cost more than decoding the frame.
+  static constexpr size_t kPendingLimit = 1 << 20;
+  std::vector<uint8_t> pending_;
 
   CheckEngines engines_;
   File packets_, text_;
