@@ -18,5 +18,7 @@ struct UsageError {
 void addInfoCommand(CLI::App& app, int& exitCode);
 void addConvertCommand(CLI::App& app, int& exitCode);
 void addHdlcCommand(CLI::App& app, int& exitCode);
+void addAnalyseCommand(CLI::App& app, int& exitCode);
+void addProtocolsCommand(CLI::App& app, int& exitCode);
 
 }  // namespace pakscope::cli

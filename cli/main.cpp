@@ -18,6 +18,8 @@ int main(int argc, char** argv) {
   addInfoCommand(app, exitCode);
   addConvertCommand(app, exitCode);
   addHdlcCommand(app, exitCode);
+  addAnalyseCommand(app, exitCode);
+  addProtocolsCommand(app, exitCode);
 
   try {
     app.parse(argc, argv);

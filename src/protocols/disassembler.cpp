@@ -1,5 +1,6 @@
 #include "protocols/disassembler.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "protocols/cp1251.h"
@@ -14,15 +15,23 @@ uint64_t Read(const std::vector<uint8_t>& p, size_t at, int width) {
   return v;
 }
 
-// "x..." with the bytes in packet order and trailing zero bytes left out.
-std::string HexBytes(uint64_t value) {
+// Bytes up to the last one that is not zero, at least one.
+int Width(uint64_t value) {
+  int n = 1;
+  while (n < 8 && (value >> (8 * n)) != 0) ++n;
+  return n;
+}
+
+// "x..." with `width` bytes in packet order, or fewer trailing zero bytes left
+// out when the value is shorter.
+std::string HexBytes(uint64_t value, int width = 0) {
+  const int n = std::max(width, Width(value));
   std::string text = "x";
   char pair[3];
-  do {
-    std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned>(value & 0xFF));
+  for (int i = 0; i < n; ++i) {
+    std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned>((value >> (8 * i)) & 0xFF));
     text += pair;
-    value >>= 8;
-  } while (value != 0);
+  }
   return text;
 }
 
@@ -48,7 +57,8 @@ std::vector<std::string> DisassembleProtocol(const ProtocolTables& tables, uint1
       length = 20;
       text = std::string(keyword) + " " + std::to_string(((p[ip + 1] + 1) & 0xFF)) + " " +
              std::to_string(p[ip + 2]) + " " + HexBytes(Read(p, ip + 3, 8)) + " " +
-             HexBytes(Read(p, ip + 11, 8)) + " " + std::to_string(p[ip + 19]);
+             HexBytes(Read(p, ip + 11, 8), Width(Read(p, ip + 3, 8))) + " " +
+             std::to_string(p[ip + 19]);
     };
     switch (code) {
       case kOpEnd: text = "(конец)"; break;
@@ -69,7 +79,8 @@ std::vector<std::string> DisassembleProtocol(const ProtocolTables& tables, uint1
       case kOpExpect:
         length = 19;
         text = "ОЖИДАНИЕ " + std::to_string(p[ip + 1]) + " " + HexBytes(Read(p, ip + 2, 8)) + " " +
-               HexBytes(Read(p, ip + 10, 8)) + " " + std::to_string(p[ip + 18]);
+               HexBytes(Read(p, ip + 10, 8), Width(Read(p, ip + 2, 8))) + " " +
+               std::to_string(p[ip + 18]);
         break;
       case kOpOffset:
         length = 4;
@@ -105,7 +116,8 @@ std::vector<std::string> DisassembleProtocol(const ProtocolTables& tables, uint1
         length = 20;
         text = "УСЛОВНЫЙРАЗМЕР " + std::to_string(p[ip + 1]) + " " +
                std::to_string((p[ip + 2] + 1) & 0xFF) + " " + std::to_string(p[ip + 3]) + " " +
-               HexBytes(Read(p, ip + 4, 8)) + " " + HexBytes(Read(p, ip + 12, 8));
+               HexBytes(Read(p, ip + 4, 8)) + " " +
+               HexBytes(Read(p, ip + 12, 8), Width(Read(p, ip + 4, 8)));
         break;
       case kOpLast: text = "ПОСЛЕДНИЙ"; break;
       case kOpNull:

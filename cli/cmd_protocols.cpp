@@ -1,0 +1,43 @@
+#include <filesystem>
+#include <iostream>
+
+#include "commands.h"
+#include "protocols/disassembler.h"
+#include "protocols/pr_analizer.h"
+#include "protocols/protocol_loader.h"
+#include "terminal_host.h"
+
+namespace pakscope::cli {
+
+namespace {
+
+int runProtocols(const std::string& protocols) {
+  TerminalHost host;
+  const std::filesystem::path folder =
+      protocols.empty() ? DefaultProtocolFolder() : std::filesystem::path(protocols);
+  const TPrAnalizer analyser(folder, host);
+  if (!analyser.loaded) {
+    printError("no protocol description could be compiled from " + folder.string());
+    return kExitFailure;
+  }
+  for (size_t p = 0; p < analyser.protocolCount(); ++p) {
+    const auto number = static_cast<uint16_t>(p);
+    std::cout << number << ' ' << analyser.protocolName(number) << '\n';
+    for (const std::string& line : DisassembleProtocol(analyser.protocols(), number))
+      std::cout << "  " << line << '\n';
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+void addProtocolsCommand(CLI::App& app, int& exitCode) {
+  auto protocols = std::make_shared<std::string>();
+  CLI::App* command = app.add_subcommand(
+      "protocols", "Compile the protocol descriptions and list every protocol's program");
+  command->add_option("--protocols", *protocols,
+                      "Folder of protocol descriptions (default: Data/Protocols by the program)");
+  command->callback([protocols, &exitCode] { exitCode = runProtocols(*protocols); });
+}
+
+}  // namespace pakscope::cli
