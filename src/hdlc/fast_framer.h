@@ -86,13 +86,15 @@ inline void append(FastFramerCore& c, uint64_t bits, uint32_t n, Policy& policy)
   }
 }
 
-// Removes the lowest set bit of `dropped` from `bits`; a no-op once it is 0,
-// so that the common few can be removed without a data-dependent branch.
-inline void squeezeLowest(uint64_t& bits, uint64_t& dropped) {
+// Removes the lowest set bit of `dropped` from the n bits of `bits`; a no-op
+// once `dropped` is 0, so that the common few are removed without a
+// data-dependent branch.
+inline void squeezeLowest(uint64_t& bits, uint64_t& dropped, uint32_t& n) {
   const uint64_t lowest = dropped & (~dropped + 1);
   const uint64_t below = lowest - 1;
   bits = (bits & below) | ((bits >> 1) & ~below);
   dropped = (dropped ^ lowest) >> 1;
+  n -= lowest != 0;
 }
 
 // Data bits [a, b) of word w, without the dropped ones.
@@ -100,14 +102,13 @@ template <class Policy>
 inline void pushData(FastFramerCore& c, uint64_t w, uint32_t a, uint32_t b, uint64_t dropped,
                      Policy& policy) {
   if (b <= a) return;
-  const uint64_t m = lowMask(b - a);
+  uint32_t n = b - a;
+  const uint64_t m = lowMask(n);
   uint64_t bits = (w >> a) & m;
   uint64_t d = (dropped >> a) & m;
-  const auto n = static_cast<uint32_t>(b - a - std::popcount(d));
-  squeezeLowest(bits, d);
-  squeezeLowest(bits, d);
-  squeezeLowest(bits, d);
-  while (d) squeezeLowest(bits, d);
+  squeezeLowest(bits, d, n);
+  squeezeLowest(bits, d, n);
+  while (d) squeezeLowest(bits, d, n);
   if (n) append(c, bits, n, policy);
 }
 
