@@ -133,7 +133,8 @@ std::string LengthStatus(const PacketList& list) {
 
 std::string CellStatus(int row, int column) {
   return "Текущая ячейка: пакет " + std::to_string(row) + " байт " + std::to_string(column) +
-         " биты " + std::to_string(8 * column - 7) + "-" + std::to_string(8 * column);
+         " биты " + std::to_string(8 * int64_t{column} - 7) + "-" +
+         std::to_string(8 * int64_t{column});
 }
 
 std::string ByteStatus(uint8_t b) {

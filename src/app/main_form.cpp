@@ -1,0 +1,585 @@
+#include "app/main_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFontDialog>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "app/about_form.h"
+#include "hdlc/bit_transforms.h"
+#include "packets/open_any_file.h"
+#include "packets/packet_writer.h"
+#include "packets/text_paste.h"
+#include "protocols/protocol_loader.h"
+#include "view/grid_window.h"
+#include "view/mdi_child_window.h"
+#include "view/save_dialog_form.h"
+
+namespace pakscope {
+
+namespace {
+
+QString Q(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QMdiSubWindow* FrameOf(TMDIChild* child) {
+  return child ? qobject_cast<QMdiSubWindow*>(child->parentWidget()) : nullptr;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent)
+    : QMainWindow(parent),
+      dialogs_(std::make_unique<TFileDialogs>()),
+      protocolFolder_(DefaultProtocolFolder()),
+      font_(QStringLiteral("Nina"), 8) {
+  setWindowTitle(QStringLiteral("Pakscope"));
+  setObjectName(QStringLiteral("MainForm"));
+  mdi_ = new QMdiArea(this);
+  mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setCentralWidget(mdi_);
+
+  status_[0] = new QLabel(this);
+  status_[0]->setFixedWidth(300);
+  status_[1] = new QLabel(this);
+  status_[1]->setMinimumWidth(50);
+  statusBar()->addWidget(status_[0]);
+  statusBar()->addWidget(status_[1]);
+
+  buildMenus();
+  buildToolBar();
+  host_.attach(this, gauge_, action(QStringLiteral("CGauge1")), action(QStringLiteral("STOPBtn")),
+               status_[0], status_[1]);
+  host_.showProgress(false);
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::setDialogs(std::unique_ptr<TFileDialogs> dialogs) {
+  dialogs_ = std::move(dialogs);
+}
+
+QAction* TMainForm::makeAction(const QString& name, const QString& caption, const QString& tip,
+                               const QString& longHint, const QKeySequence& key) {
+  auto* a = new QAction(caption, this);
+  a->setObjectName(name);
+  if (!tip.isEmpty()) a->setToolTip(tip);
+  if (!longHint.isEmpty()) a->setStatusTip(longHint);
+  if (!key.isEmpty()) a->setShortcut(key);
+  return a;
+}
+
+QAction* TMainForm::action(const QString& name) const {
+  return findChild<QAction*>(name);
+}
+
+QString TMainForm::statusText(int panel) const {
+  return panel == 0 || panel == 1 ? status_[panel]->text() : QString();
+}
+
+void TMainForm::buildMenus() {
+  using K = QKeySequence;
+  QStyle* s = style();
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&Файл"));
+  file->setObjectName(QStringLiteral("FileMenu"));
+  file->menuAction()->setStatusTip(QStringLiteral("Файловые операции"));
+  QAction* a =
+      makeAction("FileNew1", "&Создать", "Создать", "Создать новый файл", K(Qt::CTRL | Qt::Key_N));
+  a->setIcon(s->standardIcon(QStyle::SP_FileIcon));
+  connect(a, &QAction::triggered, this, &TMainForm::FileNew);
+  file->addAction(a);
+  a = makeAction("FileOpen1", "&Открыть", "Открыть", "Открыть файл", K(Qt::CTRL | Qt::Key_O));
+  a->setIcon(s->standardIcon(QStyle::SP_DialogOpenButton));
+  connect(a, &QAction::triggered, this, &TMainForm::FileOpen);
+  file->addAction(a);
+  a = makeAction("FileOpenWithPacketize", "Открыть c пакетизацией", {}, {});
+  connect(a, &QAction::triggered, this, &TMainForm::FileOpenWithPacketize);
+  file->addAction(a);
+  a = makeAction("FileSave1", "&Сохранить", "Сохранить", "Сохранить файл");
+  a->setEnabled(false);  // saving goes through "Сохранить как"
+  file->addAction(a);
+  a = makeAction("FileSaveAs1", "Сохранить как", "Сохранить как", "Сохранить файл с другим именем",
+                 K(Qt::CTRL | Qt::Key_S));
+  a->setIcon(s->standardIcon(QStyle::SP_DialogSaveButton));
+  connect(a, &QAction::triggered, this, &TMainForm::FileSaveAs);
+  file->addAction(a);
+  a = makeAction("FileClose1", "Закрыть", {}, {}, K(Qt::CTRL | Qt::Key_W));
+  connect(a, &QAction::triggered, this, &TMainForm::FileClose);
+  file->addAction(a);
+  history_ = file->addMenu(QStringLiteral("Последние файлы"));
+  history_->setObjectName(QStringLiteral("History"));
+  file->addSeparator();
+  a = makeAction("FileExit1", "Выход", "Exit", "Exit application");
+  connect(a, &QAction::triggered, this, &QWidget::close);
+  file->addAction(a);
+
+  QMenu* view = menuBar()->addMenu(QStringLiteral("&Вид"));
+  view->setObjectName(QStringLiteral("ViewMenu"));
+  view->menuAction()->setStatusTip(QStringLiteral("Вид программы"));
+  QMenu* controls = view->addMenu(QStringLiteral("Элементы управления"));
+  auto check = [&](const char* name, const char* caption, K key = {}) {
+    QAction* item = makeAction(name, caption, {}, {}, key);
+    item->setCheckable(true);
+    item->setChecked(true);
+    controls->addAction(item);
+    return item;
+  };
+  QAction* toolBarItem = check("ShowToolBarItem", "Показывать основную панель инструментов");
+  QAction* allToolBars =
+      check("ShowAllToolBarsItem", "Показывать все панели инструментов", K(Qt::CTRL | Qt::Key_T));
+  QAction* statusItem = check("ShowStatusItem", "Показывать информационную панель");
+  QAction* allStatus =
+      check("ShowAllStatusItem", "Показывать все информационные панели", K(Qt::CTRL | Qt::Key_I));
+  QAction* scrollBars = check("ShowScrollBarsItem", "Показывать полосы прокрутки");
+  connect(toolBarItem, &QAction::toggled, this, [this](bool on) { toolBar_->setVisible(on); });
+  connect(allToolBars, &QAction::toggled, this, [this, toolBarItem](bool on) {
+    toolBar_->setVisible(on);
+    toolBarItem->setChecked(on);
+    for (TMDIChild* child : packetWindows()) {
+      child->ShowToolBar(on);
+      child->update();
+    }
+  });
+  connect(statusItem, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
+  connect(allStatus, &QAction::toggled, this, [this, statusItem](bool on) {
+    statusBar()->setVisible(on);
+    statusItem->setChecked(on);
+    for (TMDIChild* child : packetWindows()) {
+      child->ShowStatusBar(on);
+      child->update();
+    }
+  });
+  connect(scrollBars, &QAction::toggled, this, [this](bool on) {
+    for (TMDIChild* child : packetWindows()) child->ShowScrollBars(on);
+  });
+  // The display modes: the packet window's own commands with these keys do the
+  // work; the menu copies forward to the active window.
+  const std::pair<const char*, const char*> modes[] = {{"ViewDec", "Десятичный\tShift+F1"},
+                                                       {"ViewHex", "Шестнадцатеричный\tShift+F2"},
+                                                       {"ViewBin", "Двоичный\tShift+F3"},
+                                                       {"ViewTxt", "Текстовый\tShift+F4"},
+                                                       {"ViewBit", "Битовый\tShift+F5"}};
+  const char* const labels[] = {"10", "16", "01", "Aa", "▮▯"};
+  int index = 0;
+  for (const auto& [name, caption] : modes) {
+    QAction* item = makeAction(QStringLiteral("Main") + Q(name), Q(caption), {}, {});
+    item->setIconText(Q(labels[index++]));
+    const QString childAction = Q(name);
+    connect(item, &QAction::triggered, this, [this, childAction] {
+      if (TMDIChild* child = activeChild())
+        if (QAction* target = child->action(childAction)) target->trigger();
+    });
+    view->addAction(item);
+  }
+  const std::tuple<const char*, const char*, K, const char*> edits[] = {
+      {"EditCut1", "Cu&t", K(Qt::CTRL | Qt::Key_X), "cut"},
+      {"EditCopy1", "&Copy", K(Qt::CTRL | Qt::Key_C), "copy"},
+      {"EditPaste1", "&Paste", K(), "paste"}};
+  for (const auto& [name, caption, key, slot] : edits) {
+    QAction* item = makeAction(name, caption, {}, {}, key);
+    const char* method = slot;
+    connect(item, &QAction::triggered, this, [method] {
+      // The standard clipboard commands of the focused text field.
+      if (QWidget* focus = QApplication::focusWidget()) QMetaObject::invokeMethod(focus, method);
+    });
+    view->addAction(item);
+  }
+
+  QMenu* settings = menuBar()->addMenu(QStringLiteral("Настройки"));
+  a = makeAction("FontItem", "Шрифт", {}, {});
+  connect(a, &QAction::triggered, this, &TMainForm::FontItem);
+  settings->addAction(a);
+
+  windows_ = menuBar()->addMenu(QStringLiteral("&Окна"));
+  windows_->setObjectName(QStringLiteral("WindowMenu"));
+  windows_->menuAction()->setStatusTip(QStringLiteral("Расположение окон"));
+  connect(windows_, &QMenu::aboutToShow, this, &TMainForm::fillWindowMenu);
+  a = makeAction("WindowCascade1", "&Каскад", {}, {});
+  a->setIconText(QStringLiteral("▚"));
+  connect(a, &QAction::triggered, mdi_, &QMdiArea::cascadeSubWindows);
+  a = makeAction("WindowTileHorizontal1", "Горизонтально", {}, {});
+  a->setIconText(QStringLiteral("☰"));
+  connect(a, &QAction::triggered, this, [this] { tile(Qt::Horizontal); });
+  a = makeAction("WindowTileVertical1", "Вертикально", {}, {});
+  a->setIconText(QStringLiteral("▥"));
+  connect(a, &QAction::triggered, this, [this] { tile(Qt::Vertical); });
+  a = makeAction("WindowMinimizeAll1", "Свернуть все", {}, {});
+  connect(a, &QAction::triggered, this, &TMainForm::WindowMinimizeAll);
+  a = makeAction("WindowArrangeAll1", "Развернуть все", {}, {});
+  connect(a, &QAction::triggered, this, &TMainForm::WindowArrangeAll);
+  fillWindowMenu();
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Помощь"));
+  a = makeAction("HELP", "Cправка", {}, {}, K(Qt::Key_F1));
+  connect(a, &QAction::triggered, this, [this] { ShowHelp(); });
+  help->addAction(a);
+  a = makeAction("HelpAbout1", "О программе", {}, {});
+  connect(a, &QAction::triggered, this, &TMainForm::HelpAbout);
+  help->addAction(a);
+
+  a = makeAction("CtrlVAction", "CtrlVAction", {}, {}, K(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
+  addAction(a);
+  connect(a, &QAction::triggered, this, &TMainForm::CtrlVAction);
+}
+
+void TMainForm::fillWindowMenu() {
+  windows_->clear();
+  for (const char* name : {"WindowCascade1", "WindowTileHorizontal1", "WindowTileVertical1",
+                           "WindowMinimizeAll1", "WindowArrangeAll1"})
+    windows_->addAction(action(Q(name)));
+  const QList<QMdiSubWindow*> frames = mdi_->subWindowList();
+  if (!frames.isEmpty()) windows_->addSeparator();
+  int number = 1;
+  for (QMdiSubWindow* frame : frames) {
+    QAction* item = windows_->addAction(QString::number(number++) + u' ' + frame->windowTitle());
+    item->setCheckable(true);
+    item->setChecked(frame == mdi_->activeSubWindow());
+    connect(item, &QAction::triggered, this, [this, frame] { mdi_->setActiveSubWindow(frame); });
+  }
+}
+
+void TMainForm::buildToolBar() {
+  toolBar_ = addToolBar(QStringLiteral("Main"));
+  toolBar_->setObjectName(QStringLiteral("MainToolBar"));
+  toolBar_->setIconSize(QSize(24, 24));
+  toolBar_->setMovable(false);
+  toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  for (const char* name : {"FileNew1", "FileOpen1", "FileSaveAs1"})
+    toolBar_->addAction(action(Q(name)));
+  toolBar_->addSeparator();
+  for (const char* name : {"WindowCascade1", "WindowTileHorizontal1", "WindowTileVertical1"}) {
+    QAction* a = action(Q(name));
+    toolBar_->addAction(a);
+    if (auto* button = toolBar_->widgetForAction(a))
+      button->setProperty("toolButtonStyle", Qt::ToolButtonTextOnly);
+  }
+  toolBar_->addSeparator();
+  for (const char* name :
+       {"MainViewDec", "MainViewHex", "MainViewBin", "MainViewTxt", "MainViewBit"}) {
+    QAction* a = action(Q(name));
+    toolBar_->addAction(a);
+    if (auto* button = toolBar_->widgetForAction(a))
+      button->setProperty("toolButtonStyle", Qt::ToolButtonTextOnly);
+  }
+  toolBar_->addSeparator();
+  QAction* stop = makeAction("STOPBtn", "STOP", {}, {});
+  connect(stop, &QAction::triggered, this, [this] { host_.requestStop(); });
+  toolBar_->addAction(stop);
+  if (auto* button = toolBar_->widgetForAction(stop))
+    button->setProperty("toolButtonStyle", Qt::ToolButtonTextOnly);
+  gauge_ = new QProgressBar;
+  gauge_->setObjectName(QStringLiteral("CGauge1"));
+  gauge_->setRange(0, 100);
+  gauge_->setFixedSize(152, 30);
+  QAction* gaugeItem = toolBar_->addWidget(gauge_);
+  gaugeItem->setObjectName(QStringLiteral("CGauge1"));
+}
+
+TMDIChild* TMainForm::activeChild() const {
+  QMdiSubWindow* frame = mdi_->activeSubWindow();
+  return frame ? qobject_cast<TMDIChild*>(frame->widget()) : nullptr;
+}
+
+QList<TMDIChild*> TMainForm::packetWindows() const {
+  QList<TMDIChild*> list;
+  for (QMdiSubWindow* frame : mdi_->subWindowList())
+    if (auto* child = qobject_cast<TMDIChild*>(frame->widget())) list << child;
+  return list;
+}
+
+Qt::WindowStates TMainForm::newChildState() const {
+  const QList<QMdiSubWindow*> frames = mdi_->subWindowList(QMdiArea::StackingOrder);
+  if (frames.isEmpty()) return maximizeChildren_ ? Qt::WindowMaximized : Qt::WindowNoState;
+  QMdiSubWindow* front = mdi_->activeSubWindow() ? mdi_->activeSubWindow() : frames.back();
+  return front->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized);
+}
+
+TMDIChild* TMainForm::createChild(const QString& caption) {
+  const Qt::WindowStates state = newChildState();
+  auto* child = new TMDIChild(host_, *dialogs_, font_, protocolFolder_);
+  child->view().fontColour = fontColour_;
+  child->setWindowTitle(caption);
+  QMdiSubWindow* frame = mdi_->addSubWindow(child);
+  frame->setWindowTitle(caption);
+  frame->resize(std::max(400, mdi_->width() * 3 / 4), std::max(300, mdi_->height() * 3 / 4));
+  if (state & Qt::WindowMaximized)
+    frame->showMaximized();
+  else if (state & Qt::WindowMinimized)
+    frame->showMinimized();
+  else
+    frame->show();
+  mdi_->setActiveSubWindow(frame);
+  child->grid()->setFocus();
+  return child;
+}
+
+void TMainForm::discardChild(TMDIChild* child) {
+  // Only called with no loader or command of the window on the stack.
+  child->setLoaded(true);
+  QMdiSubWindow* frame = FrameOf(child);
+  mdi_->removeSubWindow(frame);
+  delete frame;
+}
+
+bool TMainForm::OpenFile(const QString& fileName) {
+  host_.clearStop();
+  TMDIChild* child = createChild(fileName);
+  QPointer<TMDIChild> guard(child);
+  host_.setFilledWindow(child);
+  const uint32_t longest = OpenAnyFile(fileName.toStdString(), child->packets(), host_);
+  host_.setFilledWindow(nullptr);
+  host_.showProgress(false);
+  if (!guard) return false;
+  child->setLoaded(true);
+  if (longest == 0) {
+    discardChild(child);
+    return false;
+  }
+  child->RefreshGrid(longest);
+  AddRecentFile(fileName);
+  return true;
+}
+
+bool TMainForm::OpenWithPacketize(const QString& fileName) {
+  host_.clearStop();
+  TMDIChild* child = createChild(fileName);
+  QPointer<TMDIChild> guard(child);
+  host_.setFilledWindow(child);
+  const uint32_t longest = OpenWithPacketization(fileName.toStdString(), child->packets(), host_);
+  host_.setFilledWindow(nullptr);
+  host_.showProgress(false);
+  host_.clearStop();
+  if (!guard) return false;
+  child->setLoaded(true);
+  if (longest == 0) {
+    discardChild(child);
+    return false;
+  }
+  const uint32_t columns = static_cast<uint32_t>(child->grid()->layout().columnCount() - 1);
+  child->RefreshGrid(std::max(longest, columns));
+  return true;
+}
+
+void TMainForm::PasteText(const QString& text) {
+  std::optional<PacketList> parsed = ParsePastedHex(text.toLower().toStdString());
+  if (!parsed) {
+    host_.messageBox(kPasteInvalidText, "Ошибка", MsgButtons::Ok, MsgIcon::Error);
+    return;
+  }
+  TMDIChild* target = activeChild();
+  if (target != nullptr && target->busyWithList()) return;  // a list being filled or analysed
+  if (parsed->empty()) return;
+  const bool created = target == nullptr;
+  if (created) target = createChild(QStringLiteral("Буфер обмена"));
+  const uint32_t longest = MaxPacketLength(*parsed);
+  const uint32_t columns = static_cast<uint32_t>(target->grid()->layout().columnCount() - 1);
+  target->view().busy = true;
+  AppendPackets(target->packets(), std::move(*parsed));
+  target->view().busy = false;
+  target->RefreshGrid(std::max(longest, columns));
+  target->setLoaded(true);
+}
+
+void TMainForm::CtrlVAction() {
+  const QMimeData* data = QApplication::clipboard()->mimeData();
+  if (data == nullptr || !data->hasText()) return;
+  PasteText(data->text());
+}
+
+void TMainForm::FileNew() {
+  OpenFile(QStringLiteral("qpk/1.qpk"));
+}
+
+void TMainForm::FileOpen() {
+  if (const auto file = dialogs_->askOpen(this, OpenFilters())) OpenFile(*file);
+}
+
+void TMainForm::FileOpenWithPacketize() {
+  if (const auto file = dialogs_->askOpen(this, OpenFilters())) OpenWithPacketize(*file);
+}
+
+void TMainForm::FileSaveAs() {
+  TMDIChild* child = activeChild();
+  if (child == nullptr || !child->loaded()) return;
+  QPointer<TMDIChild> guard(child);
+  const auto target = AskSaveTarget(*dialogs_, this);
+  if (!target || !guard) return;
+  SaveWithMessages(child->packets(), target->fileName.toStdString(), target->writerFormat,
+                   target->linkType, host_);
+}
+
+void TMainForm::FileClose() {
+  if (QMdiSubWindow* frame = mdi_->activeSubWindow()) frame->close();
+}
+
+void TMainForm::ApplyApplicationFont(const QFont& font) {
+  font_ = font;
+  QList<QPointer<TMDIChild>> windows;
+  for (TMDIChild* child : packetWindows()) windows << child;
+  for (const QPointer<TMDIChild>& child : windows) {
+    if (!child) continue;
+    child->ApplyFont(font_);
+    QCoreApplication::processEvents();
+  }
+}
+
+void TMainForm::FontItem() {
+  QFontDialog dialog(font_, this);
+  dialog.setOption(QFontDialog::DontUseNativeDialog);
+  if (auto* box = dialog.findChild<QDialogButtonBox*>()) {
+    QPushButton* apply = box->addButton(QDialogButtonBox::Apply);
+    connect(apply, &QPushButton::clicked, this,
+            [this, &dialog] { ApplyApplicationFont(dialog.currentFont()); });
+  }
+  if (dialog.exec() == QDialog::Accepted) ApplyApplicationFont(dialog.selectedFont());
+}
+
+void TMainForm::HelpAbout() {
+  TAboutForm about(this);
+  about.exec();
+}
+
+QString TMainForm::HelpFile() {
+  return QCoreApplication::applicationDirPath() + QStringLiteral("/Help/Pakscope.chm");
+}
+
+bool TMainForm::ShowHelp() {
+  const QString file = HelpFile();
+  if (!QFile::exists(file)) return false;
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+}
+
+void TMainForm::WindowMinimizeAll() {
+  for (QMdiSubWindow* frame : mdi_->subWindowList()) frame->showMinimized();
+}
+
+void TMainForm::WindowArrangeAll() {
+  // Lines the minimised windows up along the bottom edge.
+  int x = 0;
+  for (QMdiSubWindow* frame : mdi_->subWindowList()) {
+    if (!frame->isMinimized()) continue;
+    const QSize size = frame->size();
+    if (x + size.width() > mdi_->viewport()->width()) x = 0;
+    frame->move(x, mdi_->viewport()->height() - size.height());
+    x += size.width();
+  }
+}
+
+void TMainForm::tile(Qt::Orientation orientation) {
+  QList<QMdiSubWindow*> frames;
+  for (QMdiSubWindow* frame : mdi_->subWindowList())
+    if (!frame->isMinimized()) frames << frame;
+  if (frames.isEmpty()) return;
+  const QRect area = mdi_->viewport()->rect();
+  const int n = static_cast<int>(frames.size());
+  for (int i = 0; i < n; ++i) {
+    QMdiSubWindow* frame = frames[i];
+    if (frame->isMaximized()) frame->showNormal();
+    if (orientation == Qt::Horizontal) {
+      const int h = area.height() / n;
+      frame->setGeometry(0, i * h, area.width(), h);
+    } else {
+      const int w = area.width() / n;
+      frame->setGeometry(i * w, 0, w, area.height());
+    }
+  }
+}
+
+void TMainForm::AddRecentFile(const QString& path) {
+  recent_.add(path.toStdString());
+  rebuildHistoryMenu();
+}
+
+void TMainForm::rebuildHistoryMenu() {
+  // Items are reused and never removed: the list only grows to its capacity.
+  const auto& entries = recent_.entries();
+  QList<QAction*> items = history_->actions();
+  for (size_t k = 0; k < entries.size(); ++k) {
+    QAction* item;
+    if (static_cast<qsizetype>(k) < items.size()) {
+      item = items[static_cast<qsizetype>(k)];
+    } else {
+      item = history_->addAction(QString());
+      item->setObjectName(QStringLiteral("File%1").arg(k));
+      const size_t index = k;
+      connect(item, &QAction::triggered, this, [this, index] {
+        if (index < recent_.entries().size()) OpenFile(Q(recent_.entries()[index]));
+      });
+      items << item;
+    }
+    item->setText(Q(RecentFiles::Caption(entries[k])));
+  }
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shownOnce_) return;
+  shownOnce_ = true;
+  setAcceptDrops(true);
+  LoadSettings();
+  if (!startupFile_.isEmpty()) {
+    const QString file = startupFile_;
+    QTimer::singleShot(100, this, [this, file] { OpenFile(file); });
+  }
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  // The active window's state is stored, so it is taken before the windows go.
+  TMDIChild* active = activeChild();
+  const QMdiSubWindow* activeFrame = FrameOf(active);
+  const int childState = activeFrame == nullptr       ? -1
+                         : activeFrame->isMinimized() ? 1
+                         : activeFrame->isMaximized() ? 2
+                                                      : 0;
+  for (QMdiSubWindow* frame : mdi_->subWindowList()) {
+    if (!frame->close()) {
+      // A window still loading or analysing keeps the program open: its loop
+      // is on the stack and must finish first.
+      event->ignore();
+      return;
+    }
+  }
+  setProperty("childStateAtClose", childState);
+  SaveSettings();
+  event->accept();
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty() || !urls.front().isLocalFile()) return;
+  event->acceptProposedAction();
+  const QString file = urls.front().toLocalFile();
+  // Opened after the drop returns, so the file manager is not kept waiting.
+  QTimer::singleShot(0, this, [this, file] { OpenFile(file); });
+}
+
+}  // namespace pakscope

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QMainWindow>
+#include <filesystem>
+#include <memory>
+
+#include "app/qt_host.h"
+#include "app/recent_files.h"
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QProgressBar;
+class QToolBar;
+
+namespace pakscope {
+
+class TFileDialogs;
+class TMDIChild;
+
+// The main window: a workspace of packet windows with the file commands, the
+// recent files, the clipboard paste, drag and drop, window arrangement, the
+// application font and the gauge and STOP button of long loads.
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TMainForm(QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  TQtHost& host() noexcept { return host_; }
+  void setDialogs(std::unique_ptr<TFileDialogs> dialogs);
+  TFileDialogs& dialogs() noexcept { return *dialogs_; }
+  void setProtocolFolder(std::filesystem::path folder) { protocolFolder_ = std::move(folder); }
+  // A file to open 100 ms after the window is first shown.
+  void setStartupFile(const QString& fileName) { startupFile_ = fileName; }
+
+  QMdiArea* mdiArea() const noexcept { return mdi_; }
+  TMDIChild* activeChild() const;
+  QList<TMDIChild*> packetWindows() const;
+  QAction* action(const QString& name) const;
+  QMenu* historyMenu() const noexcept { return history_; }
+  QToolBar* mainToolBar() const noexcept { return toolBar_; }
+  QProgressBar* gauge() const noexcept { return gauge_; }
+  QString statusText(int panel) const;
+
+  const RecentFiles& recentFiles() const noexcept { return recent_; }
+  const QFont& applicationFont() const noexcept { return font_; }
+  QColor fontColour() const noexcept { return fontColour_; }
+  bool maximizeChildren() const noexcept { return maximizeChildren_; }
+
+  // Opens a file into a new packet window; false when nothing was loaded (the
+  // window is then gone again).
+  bool OpenFile(const QString& fileName);
+  bool OpenWithPacketize(const QString& fileName);
+  // The clipboard paste with a given text.
+  void PasteText(const QString& text);
+  // Gives the font to every open packet window.
+  void ApplyApplicationFont(const QFont& font);
+  void AddRecentFile(const QString& path);
+  void LoadSettings();
+  void SaveSettings();
+  // Opens Help/Pakscope.chm next to the program; false when there is none.
+  bool ShowHelp();
+  static QString HelpFile();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  QAction* makeAction(const QString& name, const QString& caption, const QString& tip,
+                      const QString& longHint, const QKeySequence& key = {});
+  void buildMenus();
+  void buildToolBar();
+  void rebuildHistoryMenu();
+  void fillWindowMenu();
+  TMDIChild* createChild(const QString& caption);
+  void discardChild(TMDIChild* child);
+  Qt::WindowStates newChildState() const;
+  void tile(Qt::Orientation orientation);
+
+  void FileNew();
+  void FileOpen();
+  void FileOpenWithPacketize();
+  void FileSaveAs();
+  void FileClose();
+  void CtrlVAction();
+  void FontItem();
+  void HelpAbout();
+  void WindowMinimizeAll();
+  void WindowArrangeAll();
+
+  TQtHost host_;
+  std::unique_ptr<TFileDialogs> dialogs_;
+  std::filesystem::path protocolFolder_;
+  QString startupFile_;
+  bool shownOnce_ = false;
+  bool maximizeChildren_ = false;
+  RecentFiles recent_;
+  QFont font_;
+  QColor fontColour_ = Qt::black;
+
+  QMdiArea* mdi_ = nullptr;
+  QToolBar* toolBar_ = nullptr;
+  QProgressBar* gauge_ = nullptr;
+  QMenu* history_ = nullptr;
+  QMenu* windows_ = nullptr;
+  QLabel* status_[2] = {nullptr, nullptr};
+};
+
+}  // namespace pakscope

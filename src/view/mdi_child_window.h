@@ -1,0 +1,169 @@
+#pragma once
+
+#include <QFont>
+#include <QMainWindow>
+#include <array>
+#include <filesystem>
+#include <memory>
+
+#include "packets/host.h"
+#include "packets/packet.h"
+#include "protocols/pr_analizer.h"
+#include "view/column_marks.h"
+#include "view/qpk_view_form.h"
+
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QToolBar;
+
+namespace pakscope {
+
+class TDrawGrid;
+class TProtocolPanel;
+class TFileDialogs;
+
+// Status bar indicator "INV" / "REV": green with bold text when on, grey text
+// when off.
+class TIndicator : public QWidget {
+  Q_OBJECT
+
+ public:
+  TIndicator(const QString& text, QWidget* parent);
+  void setOn(bool on);
+  bool isOn() const noexcept { return on_; }
+  QString text() const { return text_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QString text_;
+  bool on_ = false;
+};
+
+// A packet window: the packet list of one file shown as a grid of bytes, with
+// its tool bar, popup menu, status bar and protocol panel.
+class TMDIChild : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  TMDIChild(CHost& host, TFileDialogs& dialogs, const QFont& font,
+            const std::filesystem::path& protocolFolder, QWidget* parent = nullptr);
+  ~TMDIChild() override;
+
+  PacketList& packets() noexcept { return packets_; }
+  const PacketList& packets() const noexcept { return packets_; }
+  CQpkView& view() noexcept { return view_; }
+  TDrawGrid* grid() const noexcept { return grid_; }
+  TProtocolPanel* protocolPanel() const noexcept { return panel_; }
+  QToolBar* toolBar() const noexcept { return toolBar_; }
+  QMenu* popupMenu() const noexcept { return popup_; }
+  const ColumnMarks& markedColumns() const noexcept { return marks_; }
+  // The window's command of this action name (ViewHex, SetColor, ...).
+  QAction* action(const QString& name) const;
+  QString statusText(int panel) const;
+  TIndicator* indicator(int panel) const;  // 4 INV, 5 REV
+
+  int currentColumn() const noexcept { return currentColumn_; }
+  int currentRow() const noexcept { return currentRow_; }
+  int currentColour() const noexcept { return currentColour_; }
+  ViewMode mode() const noexcept { return view_.mode; }
+  bool loaded() const noexcept { return loaded_; }
+  void setLoaded(bool loaded) noexcept { loaded_ = loaded; }
+  bool inverted() const noexcept { return inverted_; }
+  bool reversed() const noexcept { return reversed_; }
+  bool expanded() const noexcept { return expanded_; }
+  bool busyWithList() const;
+
+  // Installs the list into the grid: counts, fixed row and column, cell sizes.
+  void RefreshGrid(uint32_t longest);
+  // Builds-then-swaps replacement of the list, with painting suppressed.
+  void ReplacePacketList(PacketList&& list);
+  void UpdateListStatus();
+  void ApplyFont(const QFont& font);
+  void SetViewMode(ViewMode mode);
+  void ShowScrollBars(bool shown);
+  void ShowToolBar(bool shown);
+  void ShowStatusBar(bool shown);
+  void repaintGrid();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+
+ private:
+  QAction* makeAction(const QString& name, const QString& caption, const QString& hint,
+                      QList<QKeySequence> keys, void (TMDIChild::*slot)());
+  void buildActions();
+  void buildToolBar();
+  void buildPopup();
+  void buildStatusBar();
+  void updateCellStatus();
+
+  void onFocusChanged(int column, int row);
+  void onCellPressed(int column, int row, Qt::MouseButton button, Qt::KeyboardModifiers mods);
+  void onCellDragged(int column, int row, Qt::KeyboardModifiers mods);
+  void onCellReleased(int column, int row, Qt::KeyboardModifiers mods);
+  void onRowMoved(int from, int to);
+  void selectColour(int index);
+  bool rowIsPacket() const noexcept;
+  bool cursorOnByte() const noexcept;
+
+  // Commands.
+  void ViewDec() { SetViewMode(ViewMode::Dec); }
+  void ViewHex() { SetViewMode(ViewMode::Hex); }
+  void ViewBin() { SetViewMode(ViewMode::Bin); }
+  void ViewTxt() { SetViewMode(ViewMode::Txt); }
+  void ViewBit() { SetViewMode(ViewMode::Bit); }
+  void ViewProtocols();
+  void Inverse();
+  void Reverse();
+  void ZoomXY();
+  void UnZoomXY();
+  void ZoomX();
+  void UnZoomX();
+  void MaxMin();
+  void SelectAll();
+  void DeSelectAll();
+  void SetColor();
+  void ResetColor();
+  void BreakButton();
+  void ConcatButton();
+  void Bits2Bytes();
+  void ConcatNewQPK();
+  void SelectByByteEqual();
+  void DeleteByByteEqual();
+  void SelectByLength();
+  void DeleteByLength();
+  void SelectByColor();
+  void DeleteByColor();
+  void SetColorByByte();
+  void SaveByColor();
+
+  CHost& host_;
+  TFileDialogs& dialogs_;
+  PacketList packets_;
+  CQpkView view_;
+  std::unique_ptr<TPrAnalizer> analyser_;
+  ColumnMarks marks_;
+  int shiftAnchorRow_ = 0;
+  int currentColumn_ = 0;
+  int currentRow_ = 0;
+  int currentColour_ = 1;
+  bool loaded_ = false;
+  bool inverted_ = false;
+  bool reversed_ = false;
+  bool expanded_ = false;
+
+  TDrawGrid* grid_ = nullptr;
+  TProtocolPanel* panel_ = nullptr;
+  QToolBar* toolBar_ = nullptr;
+  QMenu* popup_ = nullptr;
+  QActionGroup* colours_ = nullptr;
+  std::array<QLabel*, 7> panels_{};
+  TIndicator* inv_ = nullptr;
+  TIndicator* rev_ = nullptr;
+};
+
+}  // namespace pakscope

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+#include "packets/packet.h"
+#include "protocols/pr_analizer.h"
+
+class QProgressBar;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QAction;
+
+namespace pakscope {
+
+// The right-hand panel of a packet window: runs the window's protocol analyser
+// over its list, shows the tree of protocol sequences with packet counts, and
+// marks or clears the packets of a tree node.
+class TProtocolPanel : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kShownWidth = 300;
+
+  TProtocolPanel(TPrAnalizer& analyser, PacketList& packets, std::function<int()> currentColour,
+                 std::function<void()> repaint, QWidget* parent = nullptr);
+
+  // Width 300 when shown, 0 when hidden.
+  void setShown(bool shown);
+  bool analysing() const noexcept { return running_; }
+
+  QProgressBar* gauge() const noexcept { return gauge_; }
+  QToolButton* analyseButton() const noexcept { return analyse_; }
+  QToolButton* stopButton() const noexcept { return stop_; }
+  QTreeWidget* tree() const noexcept { return tree_; }
+  QAction* markAction() const noexcept { return mark_; }
+  QAction* clearAction() const noexcept { return clear_; }
+
+  // The commands of the buttons and the tree's context menu.
+  void AnalizeProtocols();
+  void StopAnalize();
+  void SetColorPacketsWithProtocol();
+  void ResetColorPacketsWithProtocol();
+
+ signals:
+  void analysisFinished();
+
+ private:
+  void markSelected(uint8_t colour);
+  void showRunning(bool running);
+
+  TPrAnalizer& analyser_;
+  PacketList& packets_;
+  std::function<int()> currentColour_;
+  std::function<void()> repaint_;
+  bool running_ = false;
+
+  QProgressBar* gauge_;
+  QToolButton* analyse_;
+  QToolButton* stop_;
+  QTreeWidget* tree_;
+  QAction* mark_;
+  QAction* clear_;
+};
+
+}  // namespace pakscope

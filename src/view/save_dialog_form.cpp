@@ -1,0 +1,117 @@
+#include "view/save_dialog_form.h"
+
+#include <QFileDialog>
+
+#include "packets/link_types.h"
+#include "view/link_type_form.h"
+
+namespace pakscope {
+
+namespace {
+
+// "Пакеты (*.QPK) (*.qpk *.QPK)": the last group is what the dialog filters on
+// and is hidden from the user, so the caption reads as written while both
+// letter cases of the extension match.
+QStringList QtFilters(const std::vector<FileFilter>& filters) {
+  QStringList out;
+  for (const FileFilter& f : filters) {
+    QStringList patterns;
+    for (const QString& p : f.patterns) {
+      patterns << p;
+      if (p.toUpper() != p) patterns << p.toUpper();
+    }
+    out << f.caption + QStringLiteral(" (") + patterns.join(u' ') + u')';
+  }
+  return out;
+}
+
+}  // namespace
+
+const std::vector<FileFilter>& SaveFilters() {
+  static const std::vector<FileFilter> filters{
+      {QStringLiteral("Пакеты (*.QPK)"), {QStringLiteral("*.qpk")}},
+      {QStringLiteral("Пакеты (*.LQPK)"), {QStringLiteral("*.lqpk")}},
+      {QStringLiteral("Пакеты без заголовков (*.BIT)"), {QStringLiteral("*.bit")}},
+      {QStringLiteral("Пакеты (*.PCAP)"), {QStringLiteral("*.pcap")}},
+      {QStringLiteral("Пакеты (*.TXT)"), {QStringLiteral("*.txt")}},
+  };
+  return filters;
+}
+
+const std::vector<FileFilter>& OpenFilters() {
+  static const std::vector<FileFilter> filters{
+      {QStringLiteral("Все поддерживаемые (QPK, LQPK, PCAP, BIT, BIN)"),
+       {QStringLiteral("*.qpk"), QStringLiteral("*.lqpk"), QStringLiteral("*.pcap"),
+        QStringLiteral("*.bit"), QStringLiteral("*.bin")}},
+      {QStringLiteral("Пакетные файлы (QPK,LQPK, PCAP)"),
+       {QStringLiteral("*.qpk"), QStringLiteral("*.lqpk"), QStringLiteral("*.pcap")}},
+      {QStringLiteral("Битовые файлы (BIT, BIN)"),
+       {QStringLiteral("*.bit"), QStringLiteral("*.bin")}},
+  };
+  return filters;
+}
+
+const std::vector<FileFilter>& AppendFilters() {
+  static const std::vector<FileFilter> filters{
+      {QStringLiteral("Пакетные файлы (QPK,LQPK, PCAP)"),
+       {QStringLiteral("*.qpk"), QStringLiteral("*.lqpk"), QStringLiteral("*.pcap")}},
+  };
+  return filters;
+}
+
+int WriterFormatOfEntry(int entry) {
+  switch (entry) {
+    case 1: return 1;  // QPK
+    case 2: return 2;  // LQPK
+    case 3: return 0;  // BIT
+    case 4: return 3;  // PCAP
+    case 5: return 4;  // TXT
+    default: return 1;
+  }
+}
+
+std::optional<std::pair<QString, int>> TFileDialogs::askSave(QWidget* parent) {
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setDefaultSuffix(QStringLiteral("qpk"));
+  const QStringList filters = QtFilters(SaveFilters());
+  dialog.setNameFilters(filters);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  const int entry = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
+  return std::pair{dialog.selectedFiles().front(), entry < 1 ? 1 : entry};
+}
+
+std::optional<QString> TFileDialogs::askOpen(QWidget* parent,
+                                             const std::vector<FileFilter>& filters) {
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setNameFilters(QtFilters(filters));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().front();
+}
+
+std::optional<int> TFileDialogs::askLinkType(QWidget* parent) {
+  return TLinkTypeForm::choose(parent);
+}
+
+std::optional<SaveTarget> AskSaveTarget(TFileDialogs& dialogs, QWidget* parent) {
+  const auto chosen = dialogs.askSave(parent);
+  if (!chosen) return std::nullopt;
+  SaveTarget target;
+  target.fileName = chosen->first;
+  target.writerFormat = WriterFormatOfEntry(chosen->second);
+  if (target.writerFormat == 3) {
+    const auto position = dialogs.askLinkType(parent);
+    if (!position) return std::nullopt;
+    target.linkType = LinkTypeNumber(*position);
+  }
+  return target;
+}
+
+}  // namespace pakscope
