@@ -108,13 +108,17 @@ BitFileResult Depacketize(const std::string& bitFileName, const std::string& pac
     // Also once per piece, so that a stream with few frames still shows
     // progress and notices STOP.
     notify();
-    if (record.stopMarker == kStopMarker) break;
+    if (record.stopMarker == kStopMarker || master->processor().writeFailed()) break;
     got = readFull(in.get(), buffer.get(), kDepacketizePiece);
     if (got < 0) {
       std::remove(packetFileName.c_str());
       return BitFileResult::Unreadable;
     }
     record.done += static_cast<uint64_t>(got);
+  }
+  if (master->processor().writeFailed()) {
+    std::remove(packetFileName.c_str());
+    return BitFileResult::Unwritable;
   }
   return BitFileResult::Done;
 }

@@ -8,18 +8,26 @@ namespace pakscope {
 void FrameOutput::begin(bool acceptMisaligned) {
   if (packetFileName.empty()) writePackets = false;
   if (textFileName.empty()) writeText = false;
-  if (writePackets) packets_.reset(std::fopen(packetFileName.c_str(), "a+b"));
-  if (writeText && writePackets) text_.reset(std::fopen(textFileName.c_str(), "a+b"));
+  if (writePackets) {
+    packets_.reset(std::fopen(packetFileName.c_str(), "a+b"));
+    if (!packets_) writeFailed_ = true;
+  }
+  if (writeText && writePackets) {
+    text_.reset(std::fopen(textFileName.c_str(), "a+b"));
+    if (!text_) writeFailed_ = true;
+  }
   // A misaligned frame has no whole check sequence, and type 0 checks nothing.
   if (acceptMisaligned || checkType == 0) checkEnabled = false;
 }
 
-void FrameOutput::finish(File& file, const std::string& name) {
-  if (!file) return;
+bool FrameOutput::finish(File& file, const std::string& name) {
+  if (!file) return true;
+  const bool flushed = std::fflush(file.get()) == 0;
   std::fseek(file.get(), 0, SEEK_END);
   const long size = std::ftell(file.get());
-  file.reset();
+  const bool closed = std::fclose(file.release()) == 0;
   if (size == 0) std::remove(name.c_str());
+  return flushed && closed;
 }
 
 void FrameOutput::flushPending() {
@@ -30,8 +38,8 @@ void FrameOutput::flushPending() {
 
 void FrameOutput::end() {
   flushPending();
-  finish(packets_, packetFileName);
-  finish(text_, textFileName);
+  if (!finish(packets_, packetFileName)) writeFailed_ = true;
+  if (!finish(text_, textFileName)) writeFailed_ = true;
 }
 
 void FrameOutput::frameEnd(std::span<uint8_t> frame) {
@@ -69,7 +77,7 @@ void FrameOutput::writeTextEntry(std::span<const uint8_t> frame) {
     entry.push_back(' ');
   }
   entry += "\r\n\r\n";
-  std::fwrite(entry.data(), 1, entry.size(), text_.get());
+  if (std::fwrite(entry.data(), 1, entry.size(), text_.get()) != entry.size()) writeFailed_ = true;
 }
 
 }  // namespace pakscope

@@ -39,13 +39,17 @@ class FrameOutput {
   // The frame end. Under check types 4 to 6 the frame's trailing bytes are left
   // complemented, as the check sees them.
   void frameEnd(std::span<uint8_t> frame);
+  // True once an output could not be opened or written (a full disk): the
+  // files then miss frames.
+  bool writeFailed() const { return writeFailed_; }
 
  private:
   struct Closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
   };
   using File = std::unique_ptr<std::FILE, Closer>;
-  static void finish(File& file, const std::string& name);
+  // Closes the file, deletes it when empty; false when the data did not all reach it.
+  static bool finish(File& file, const std::string& name);
   void writeTextEntry(std::span<const uint8_t> frame);
   void flushPending();
 
@@ -53,6 +57,7 @@ class FrameOutput {
   // would cost more than decoding the frame.
   static constexpr size_t kPendingLimit = 1 << 20;
   std::vector<uint8_t> pending_;
+  bool writeFailed_ = false;
 
   CheckEngines engines_;
   File packets_, text_;

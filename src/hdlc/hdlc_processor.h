@@ -61,6 +61,7 @@ class BasicHdlcProcessor {
   bool acceptMisaligned() const { return acceptMisaligned_; }
   bool checkEnabled() const { return output_.checkEnabled; }
   uint8_t checkType() const { return output_.checkType; }
+  bool writeFailed() const { return output_.writeFailed(); }
 
  private:
   bool inverted_ = false;

@@ -117,6 +117,19 @@ TEST(BitFiles, UnreadableInputWritesNothing) {
   EXPECT_EQ(readFile(f.qpk), (Bytes{1, 0, 9}));
 }
 
+TEST(BitFiles, UnwritableOutputIsReported) {
+  Files f;
+  std::mt19937 rng(8);
+  HdlcBitWriter w;
+  w.flag();
+  for (int i = 0; i < 20; ++i) w.frame(randomBytes(rng, 30), true);
+  writeFile(f.bit, w.bytes());
+  const std::string nowhere = f.dir.file("missing/out.qpk");
+  EXPECT_EQ(Depacketize(f.bit, nowhere, nullptr), BitFileResult::Unwritable);
+  EXPECT_EQ(Packetize(f.bit, nowhere, 8, nullptr), BitFileResult::Unwritable);
+  EXPECT_EQ(Depacketize(f.bit, f.qpk, nullptr), BitFileResult::Done);
+}
+
 // A line of frames of 4 to 43 bytes, each with a correct FCS or a broken one,
 // some with spare bits before the closing flag; the frames as depacketization
 // must store them.
