@@ -17,22 +17,27 @@ namespace pakscope {
 // data bits, stuffed zeros squeezed out, are appended to the frame up to eight
 // bytes per store. Near the end of the frame buffer the bytes are stored one
 // by one so that the overflow falls on the same bit as in the one-bit machine.
+
+// The framing state. FeedFast works on a local copy: kept apart from the frame
+// buffer, the compiler can hold it in registers across the byte stores.
+struct FramerRegs {
+  uint64_t acc = 0;     // data bits since the last byte boundary, first in bit 0
+  uint32_t nacc = 0;    // their number (the machine's bitInByte)
+  uint32_t length = 0;  // bytes in the frame buffer
+  uint8_t state = 0;    // 0 hunting, 1 flag seen, 2 inside a frame
+  uint8_t* buffer = nullptr;
+};
+
 struct FastFramerCore {
   FastFramerCore() : buffer(std::make_unique_for_overwrite<uint8_t[]>(kFrameBufferSize)) {}
 
   void reset() {
     history = 0;
-    state = 0;
-    acc = 0;
-    nacc = 0;
-    length = 0;
+    regs = FramerRegs{};
   }
 
   uint64_t history = 0;  // raw bits already read, the latest in bit 63
-  uint8_t state = 0;     // 0 hunting, 1 flag seen, 2 inside a frame
-  uint64_t acc = 0;      // data bits since the last byte boundary, first in bit 0
-  uint32_t nacc = 0;     // their number (the machine's bitInByte)
-  uint32_t length = 0;
+  FramerRegs regs;
   std::unique_ptr<uint8_t[]> buffer;
 };
 
@@ -44,7 +49,7 @@ inline uint64_t lowMask(uint32_t n) {
 
 // Completes a byte: in state 1 the frame begins; a full buffer drops the frame.
 template <class Policy>
-inline bool storeByte(FastFramerCore& c, Policy& policy) {
+inline bool storeByte(FramerRegs& c, Policy& policy) {
   c.state = 2;
   if (c.length == kFrameBufferSize) {
     c.state = 0;
@@ -64,14 +69,14 @@ inline bool storeByte(FastFramerCore& c, Policy& policy) {
 // 1 or 2. Away from the end of the buffer one unconditional 8-byte store
 // takes whatever whole bytes there are; the carry-over is picked without branches.
 template <class Policy>
-inline void append(FastFramerCore& c, uint64_t bits, uint32_t n, Policy& policy) {
+inline void append(FramerRegs& c, uint64_t bits, uint32_t n, Policy& policy) {
   const uint32_t total = c.nacc + n;
   if (c.length + 9 <= kFrameBufferSize) [[likely]] {
     const uint64_t low = c.acc | (bits << c.nacc);
     const uint64_t high = (bits >> 1) >> (63 - c.nacc);  // bits pushed past bit 63
     uint64_t stored = low;
     if constexpr (std::endian::native == std::endian::big) stored = __builtin_bswap64(stored);
-    std::memcpy(c.buffer.get() + c.length, &stored, 8);
+    std::memcpy(c.buffer + c.length, &stored, 8);
     const uint32_t whole = total >> 3;  // 0 to 8 completed bytes
     const uint64_t rest = whole == 8 ? high : low >> ((8 * whole) & 63);
     c.nacc = total & 7;
@@ -99,7 +104,7 @@ inline void squeezeLowest(uint64_t& bits, uint64_t& dropped, uint32_t& n) {
 
 // Data bits [a, b) of word w, without the dropped ones.
 template <class Policy>
-inline void pushData(FastFramerCore& c, uint64_t w, uint32_t a, uint32_t b, uint64_t dropped,
+inline void pushData(FramerRegs& c, uint64_t w, uint32_t a, uint32_t b, uint64_t dropped,
                      Policy& policy) {
   if (b <= a) return;
   uint32_t n = b - a;
@@ -116,13 +121,16 @@ inline void pushData(FastFramerCore& c, uint64_t w, uint32_t a, uint32_t b, uint
 
 // Feeds bytes through the machine. The policy decides what flags and aborts do:
 //   uint64_t skipMask(uint32_t nbits)  bits of this word that are not looked at
-//   void flag(FastFramerCore&, uint32_t position)
-//   bool abort(FastFramerCore&, uint32_t position)  true: the abort's zero is data
+//   void flag(FramerRegs&, uint32_t position)
+//   bool abort(FramerRegs&, uint32_t position)  true: the abort's zero is data
 //   void overflow()
 //   void advance(uint32_t nbits, uint32_t nbytes)
 template <class Policy>
-void FeedFast(FastFramerCore& c, std::span<const uint8_t> bytes, bool inverted, Policy& policy) {
+void FeedFast(FastFramerCore& core, std::span<const uint8_t> bytes, bool inverted, Policy& policy) {
   using namespace framer_detail;
+  FramerRegs c = core.regs;
+  c.buffer = core.buffer.get();
+  uint64_t history = core.history;
   const size_t count = bytes.size();
   size_t i = 0;
   while (i < count) {
@@ -137,7 +145,7 @@ void FeedFast(FastFramerCore& c, std::span<const uint8_t> bytes, bool inverted, 
     const uint32_t nbits = take * 8;
     const uint64_t valid = lowMask(nbits);
     if (inverted) w = ~w & valid;
-    const uint64_t h = c.history;
+    const uint64_t h = history;
     // Bit t of sk is the line bit k places before bit t of this word.
     const uint64_t s1 = (w << 1) | (h >> 63), s2 = (w << 2) | (h >> 62), s3 = (w << 3) | (h >> 61),
                    s4 = (w << 4) | (h >> 60), s5 = (w << 5) | (h >> 59), s6 = (w << 6) | (h >> 58),
@@ -167,9 +175,11 @@ void FeedFast(FastFramerCore& c, std::span<const uint8_t> bytes, bool inverted, 
       if (c.state) pushData(c, w, a, nbits, dropped, policy);
     }
     policy.advance(nbits, take);
-    c.history = nbits == 64 ? w : (w << (64 - nbits)) | (h >> nbits);
+    history = nbits == 64 ? w : (w << (64 - nbits)) | (h >> nbits);
     i += take;
   }
+  core.regs = c;
+  core.history = history;
 }
 
 }  // namespace pakscope

@@ -18,7 +18,7 @@ struct DetectorPolicy {
     return (uint64_t{1} << n) - 1;
   }
 
-  void flag(FastFramerCore& c, uint32_t position) {
+  void flag(FramerRegs& c, uint32_t position) {
     const uint32_t bitNow = tally.bitsProcessed + position;
     ++tally.flags;
     switch (c.state) {
@@ -32,7 +32,7 @@ struct DetectorPolicy {
       default:
         c.state = 1;
         ++tally.frames;
-        tally.frameEnd({c.buffer.get(), c.length}, c.nacc, bitNow - lastFlagBit, bitNow, engines);
+        tally.frameEnd({c.buffer, c.length}, c.nacc, bitNow - lastFlagBit, bitNow, engines);
     }
     lastFlagBit = bitNow;
     tally.abortsInFrame = 0;
@@ -42,7 +42,7 @@ struct DetectorPolicy {
   }
 
   // Inside a frame an abort is counted and its zero stays frame data.
-  bool abort(FastFramerCore& c, uint32_t) {
+  bool abort(FramerRegs& c, uint32_t) {
     const bool inFrame = c.state == 2;
     if (inFrame)
       ++tally.abortsInFrame;
@@ -66,7 +66,7 @@ struct ProcessorPolicy {
 
   uint64_t skipMask(uint32_t) const { return 0; }
 
-  void flag(FastFramerCore& c, uint32_t) {
+  void flag(FramerRegs& c, uint32_t) {
     switch (c.state) {
       case 0: c.state = 1; break;
       case 1:
@@ -74,14 +74,14 @@ struct ProcessorPolicy {
         break;
       default:
         c.state = 1;
-        if (c.nacc == 7 || acceptMisaligned) output.frameEnd({c.buffer.get(), c.length});
+        if (c.nacc == 7 || acceptMisaligned) output.frameEnd({c.buffer, c.length});
     }
     c.acc = 0;
     c.nacc = 0;
     c.length = 0;
   }
 
-  bool abort(FastFramerCore& c, uint32_t) {
+  bool abort(FramerRegs& c, uint32_t) {
     c.state = 0;
     c.acc = 0;
     c.nacc = 0;
