@@ -1,0 +1,72 @@
+#include "gui_test_util.h"
+
+#include <QColor>
+#include <algorithm>
+
+namespace pakscope::test {
+
+std::optional<std::pair<QString, int>> ScriptedDialogs::askSave(QWidget*) {
+  ++saveAsked;
+  if (saves.empty()) return std::nullopt;
+  auto answer = saves.front();
+  saves.pop_front();
+  return answer;
+}
+
+std::optional<QString> ScriptedDialogs::askOpen(QWidget*, const std::vector<FileFilter>&) {
+  ++openAsked;
+  if (opens.empty()) return std::nullopt;
+  QString answer = opens.front();
+  opens.pop_front();
+  return answer;
+}
+
+std::optional<int> ScriptedDialogs::askLinkType(QWidget*) {
+  ++linkTypeAsked;
+  if (linkTypes.empty()) return std::nullopt;
+  auto answer = linkTypes.front();
+  linkTypes.pop_front();
+  return answer;
+}
+
+PacketList Packets(std::initializer_list<std::vector<uint8_t>> packets) {
+  PacketList list;
+  for (const auto& bytes : packets) list.emplace_back(std::span<const uint8_t>(bytes));
+  return list;
+}
+
+int CountColour(const QImage& image, const QRect& rect, QColor colour) {
+  int count = 0;
+  const QRect r = rect & image.rect();
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x)
+      if (image.pixelColor(x, y).rgb() == colour.rgb()) ++count;
+  return count;
+}
+
+static bool Dark(QColor c) {
+  return c.red() + c.green() + c.blue() < 200;
+}
+
+int CountDark(const QImage& image, const QRect& rect) {
+  int count = 0;
+  const QRect r = rect & image.rect();
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x)
+      if (Dark(image.pixelColor(x, y))) ++count;
+  return count;
+}
+
+int DarkWidth(const QImage& image, const QRect& rect) {
+  int left = INT32_MAX, right = -1;
+  const QRect r = rect & image.rect();
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x)
+      if (Dark(image.pixelColor(x, y))) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+      }
+  return right < 0 ? 0 : right - left + 1;
+}
+
+}  // namespace pakscope::test

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <deque>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "packets/packet.h"
+#include "view/save_dialog_form.h"
+
+namespace pakscope::test {
+
+// File and link-type dialogs answered from queues; an empty queue cancels.
+class ScriptedDialogs : public TFileDialogs {
+ public:
+  std::deque<std::pair<QString, int>> saves;  // file name, type entry 1..5
+  std::deque<QString> opens;
+  std::deque<std::optional<int>> linkTypes;
+  int saveAsked = 0, openAsked = 0, linkTypeAsked = 0;
+
+  std::optional<std::pair<QString, int>> askSave(QWidget*) override;
+  std::optional<QString> askOpen(QWidget*, const std::vector<FileFilter>&) override;
+  std::optional<int> askLinkType(QWidget*) override;
+};
+
+// Packets from lists of byte values.
+PacketList Packets(std::initializer_list<std::vector<uint8_t>> packets);
+
+// How many pixels of `image` inside `rect` have exactly this colour.
+int CountColour(const QImage& image, const QRect& rect, QColor colour);
+// How many pixels inside `rect` are dark (text).
+int CountDark(const QImage& image, const QRect& rect);
+// Width of the box around the dark pixels inside `rect` (0 when none).
+int DarkWidth(const QImage& image, const QRect& rect);
+
+}  // namespace pakscope::test
