@@ -31,11 +31,13 @@ uint16_t Load16(const uint8_t* p) noexcept {
 
 TPrAnalizer::TPrAnalizer(const std::filesystem::path& folder, CHost& host) {
   loaded = LoadProtocols(folder, tables_, host);
+  decoded_ = DecodedPrograms::From(tables_);
   count_ = tables_.count();
   outerName_ = kNoOuterName;
 }
 
-TPrAnalizer::TPrAnalizer(ProtocolTables tables) : tables_(std::move(tables)) {
+TPrAnalizer::TPrAnalizer(ProtocolTables tables)
+    : tables_(std::move(tables)), decoded_(DecodedPrograms::From(tables_)) {
   count_ = tables_.count();
   // Two built-in protocols follow the descriptions.
   loaded = count_ > 2;
@@ -72,7 +74,6 @@ int TPrAnalizer::AnalizePackets(PacketList& list) {
     fcs16Passed_[i] = Fcs16Ok(bytes) ? 1 : 0;
     const bool passed = useFcs32 ? Fcs32Ok(bytes) : fcs16Passed_[i] != 0;
     if (!passed) ++failing;
-    packet.clearLayers();
   }
   fcsLength_ = useFcs32 ? 4 : 2;
   if (packetCount_ > 0 && failing * 100.0 / packetCount_ > 75.0) fcsLength_ = 0;
@@ -91,7 +92,11 @@ int TPrAnalizer::AnalizePackets(PacketList& list) {
     headerStart_ = 0;
     if (progress) {
       progress(static_cast<int>((uint64_t{i} * 100 + 100) / packetCount_), progressUser);
-      if (!running) break;
+      if (!running) {
+        // The packets not reached keep no layers of an earlier run.
+        for (uint32_t rest = i; rest < packetCount_; ++rest) list[rest].clearLayers();
+        break;
+      }
     }
 
     for (bool stop = false; !stop;) {
@@ -122,6 +127,7 @@ int TPrAnalizer::AnalizePackets(PacketList& list) {
       outerName_ = tables_.names[currentProtocol_];
       if (layerCount == kMaxLayers) stop = true;
     }
+    // Replaces the layers of an earlier run, reusing their room when the count is the same.
     packet.setLayers(std::span(layers.data(), layerCount));
     resetPacketState();
   }
@@ -160,8 +166,8 @@ TPrAnalizer::Selection TPrAnalizer::SelectProtocol() {
 
 bool TPrAnalizer::RunProgram(uint16_t protocol) {
   if (protocol >= count_) return false;
-  const uint8_t* code = tables_.program.data();
-  size_t ip = tables_.starts[protocol];
+  const DecodedInstruction* code = decoded_.code.data();
+  uint32_t i = decoded_.starts[protocol];
   std::array<uint8_t, kMaxConditionDepth + 1> score;
   score[0] = 0;
   int d = 0;
@@ -171,7 +177,9 @@ bool TPrAnalizer::RunProgram(uint16_t protocol) {
       static_cast<int32_t>(length_) - fcsLength_ - static_cast<int32_t>(headerStart_);
 
   for (;;) {
-    const uint8_t x = code[ip++];
+    const DecodedInstruction& in = code[i];
+    const uint8_t x = in.op;
+    i = in.next;
     if (x == kOpEnd) break;
     if (x == kOpIf) {
       // Too many chains in sequence: the program has no slot left to score in.
@@ -186,109 +194,71 @@ bool TPrAnalizer::RunProgram(uint16_t protocol) {
 
     switch (x) {
       case kOpOpen:
-        if (previous == kOpElse || score[d] >= kAcceptScore) {
+        if (previous == kOpElse || score[d] >= kAcceptScore)
           t = 0;
-          ip += 2;
-        } else {
-          ip = Load16(code + ip);
-        }
+        else
+          i = in.jump;
         break;
-      case kOpClose: ip = Load16(code + ip); break;
+      case kOpClose: i = in.jump; break;
       case kOpBytes:
+        if (headerReadable(in.a) && (headerField(in.a) & in.mask) == in.value)
+          score[t] = static_cast<uint8_t>(score[t] + in.weight);
+        break;
       case kOpLess:
-      case kOpGreater: {
-        const uint32_t o = code[ip];
-        if (headerReadable(o)) {
-          const uint64_t mask = Load64(code + ip + 2);
-          const uint64_t field = headerField(o) & mask;
-          const uint64_t value = Load64(code + ip + 10) & mask;
-          const bool holds = x == kOpBytes  ? field == value
-                             : x == kOpLess ? field < value
-                                            : field > value;
-          if (holds) score[t] = static_cast<uint8_t>(score[t] + code[ip + 18]);
-        }
-        ip += 19;
+        if (headerReadable(in.a) && (headerField(in.a) & in.mask) < in.value)
+          score[t] = static_cast<uint8_t>(score[t] + in.weight);
         break;
-      }
-      case kOpExpect: {
-        const uint8_t k = code[ip];
-        if (k < kValueSlots && slotFilled_[k] &&
-            (slotValue_[k] & Load64(code + ip + 1)) == Load64(code + ip + 9))
-          score[t] = static_cast<uint8_t>(score[t] + code[ip + 17]);
-        ip += 18;
+      case kOpGreater:
+        if (headerReadable(in.a) && (headerField(in.a) & in.mask) > in.value)
+          score[t] = static_cast<uint8_t>(score[t] + in.weight);
         break;
-      }
+      case kOpExpect:
+        if (in.a < kValueSlots && slotFilled_[in.a] && (slotValue_[in.a] & in.mask) == in.value)
+          score[t] = static_cast<uint8_t>(score[t] + in.weight);
+        break;
       case kOpOffset:
-        if (headerStart_ == Load16(code + ip))
-          score[t] = static_cast<uint8_t>(score[t] + code[ip + 2]);
-        ip += 3;
+        if (headerStart_ == in.position) score[t] = static_cast<uint8_t>(score[t] + in.weight);
         break;
-      case kOpMother: {
-        const auto* name = reinterpret_cast<const char*>(code + ip);
-        const size_t n = std::strlen(name);
-        if (std::string_view(name, n) == outerName_)
-          score[t] = static_cast<uint8_t>(score[t] + code[ip + n + 1]);
-        ip += n + 2;
+      case kOpMother:
+        if (in.name == outerName_) score[t] = static_cast<uint8_t>(score[t] + in.weight);
         break;
-      }
       case kOpCheckSize: {
-        const uint32_t o = code[ip];
+        const uint32_t o = in.a;
         if (o < length_ && headerStart_ + o + 1 < length_ &&
             headerStart_ + Load16(bytes_ + headerStart_ + o) + fcsLength_ == length_)
-          score[t] = static_cast<uint8_t>(score[t] + code[ip + 1]);
-        ip += 2;
+          score[t] = static_cast<uint8_t>(score[t] + in.weight);
         break;
       }
-      case kOpLevel: {
+      case kOpLevel:
         if (score[0] >= kAcceptScore) {
-          const uint8_t n = code[ip];
-          if (n != 0 && n < outerLevel_)
+          if (in.a != 0 && in.a < outerLevel_)
             score[t] = 0;
           else
-            levelValue_ = n;
+            levelValue_ = in.a;
         }
-        ip += 1;
         break;
-      }
-      case kOpFetch: {
-        const uint8_t k = code[ip];
-        const uint32_t o = code[ip + 1];
-        const uint8_t size = code[ip + 2];
-        if (score[0] >= kAcceptScore && k < kValueSlots && headerReadable(o)) {
-          const uint64_t mask = size >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * size)) - 1;
-          slotValue_[k] = headerField(o) & mask;
-          slotFilled_[k] = true;
+      case kOpFetch:
+        if (score[0] >= kAcceptScore && in.a < kValueSlots && headerReadable(in.b)) {
+          const uint64_t mask = in.c >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * in.c)) - 1;
+          slotValue_[in.a] = headerField(in.b) & mask;
+          slotFilled_[in.a] = true;
         }
-        ip += 3;
         break;
-      }
       case kOpSize:
         if (score[0] >= kAcceptScore) {
-          const uint8_t n = code[ip];
-          if (remaining < n)
+          if (remaining < in.a)
             score[t] = 0;
           else
-            headerSize_ = n;
+            headerSize_ = in.a;
         }
-        ip += 1;
         break;
-      case kOpCondSize: {
-        if (score[0] >= kAcceptScore) {
-          const uint32_t o = code[ip + 1];
-          const uint64_t mask = Load64(code + ip + 3);
-          if (headerReadable(o) && (headerField(o) & mask) == (mask & Load64(code + ip + 11)))
-            headerSize_ = code[ip];
-        }
-        ip += 19;
+      case kOpCondSize:
+        if (score[0] >= kAcceptScore && headerReadable(in.b) &&
+            (headerField(in.b) & in.mask) == in.value)
+          headerSize_ = in.a;
         break;
-      }
       case kOpLast: lastFlag_ = true; break;
-      case kOpIf:
-      case kOpElseIf:
-      case kOpElse:
-      case kOpNull:  // its operand is read as the next code
-        break;
-      default: return false;  // not produced by the compiler
+      default: break;  // ЕСЛИ, ИНАЧЕЕСЛИ, ИНАЧЕ, НОЛЬ: nothing further
     }
     previous = x;
   }

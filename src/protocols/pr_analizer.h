@@ -11,6 +11,7 @@
 
 #include "packets/host.h"
 #include "packets/packet.h"
+#include "protocols/decoded_program.h"
 #include "protocols/protocol_tables.h"
 
 namespace pakscope {
@@ -37,6 +38,11 @@ class TPrAnalizer {
   TPrAnalizer(const std::filesystem::path& folder, CHost& host);
   // Uses descriptions compiled elsewhere; loaded when they hold a protocol.
   explicit TPrAnalizer(ProtocolTables tables);
+  // The decoded programs point into the tables: moving keeps them, copying would not.
+  TPrAnalizer(TPrAnalizer&&) noexcept = default;
+  TPrAnalizer& operator=(TPrAnalizer&&) noexcept = default;
+  TPrAnalizer(const TPrAnalizer&) = delete;
+  TPrAnalizer& operator=(const TPrAnalizer&) = delete;
 
   // Settings.
   bool showCounts = true;
@@ -84,6 +90,7 @@ class TPrAnalizer {
   uint64_t headerField(uint32_t offset) const noexcept;
 
   ProtocolTables tables_;
+  DecodedPrograms decoded_;
   size_t count_ = 0;
 
   std::vector<TProtocolNode> tree_;
