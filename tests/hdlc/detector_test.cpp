@@ -95,6 +95,45 @@ TEST(Detector, CheckTypeIsTheStrictlyMostCommon) {
   }
 }
 
+TEST(Detector, LoadCountsTrafficFramesWithTheirFlags) {
+  // One flag, ten bytes without five ones in a row, one flag: all of the line
+  // after the first flag is traffic.
+  const Bytes line = {0x7E, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0x7E};
+  EXPECT_DOUBLE_EQ(detect(line).load, 100.0);
+  Bytes idle(12, 0x00);
+  idle.insert(idle.end(), line.begin(), line.end());
+  // bitsProcessed is 96 + 96 at the closing flag: (8 + 80) * 100 + 800 over 192.
+  EXPECT_DOUBLE_EQ(detect(idle).load, 50.0);
+}
+
+TEST(Detector, FillFrames) {
+  const uint16_t fcs = Fcs16(Bytes{0x12, 0x34, 0x00});
+  const Bytes shortFill = {0x12, 0x34, 0x00, static_cast<uint8_t>(fcs),
+                           static_cast<uint8_t>(fcs >> 8)};
+  struct Case {
+    const char* what;
+    Bytes frame;
+    uint32_t shortFill, zeroFill;
+  } cases[] = {
+      {"five bytes, zero third, good FCS", shortFill, 1, 0},
+      {"ten zero bytes and a last one", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x55}, 0, 1},
+      {"nine of ten zero", {0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0}, 0, 0},
+      {"one zero byte", {0x00}, 0, 1},
+      {"one byte 0x19", {0x19}, 0, 1},
+      {"one byte 0x1A", {0x1A}, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    HdlcBitWriter w;
+    w.flag();
+    w.frame(c.frame, false);
+    const HDLC_Report r = detect(w.bytes(), false, 100, 1);
+    EXPECT_EQ(r.frames, 1u);
+    EXPECT_EQ(r.shortFillFrames, c.shortFill);
+    EXPECT_EQ(r.zeroFillFrames, c.zeroFill);
+  }
+}
+
 TEST(Detector, OnesFillWithAnAbortInside) {
   HdlcBitWriter w;
   w.flag();
