@@ -48,10 +48,6 @@ std::string TPrAnalizer::protocolName(uint16_t protocol) const {
   return protocol < count_ ? Utf8FromCp1251(tables_.names[protocol]) : std::string();
 }
 
-uint64_t TPrAnalizer::headerField(uint32_t offset) const noexcept {
-  return Load64(bytes_ + headerStart_ + offset);
-}
-
 void TPrAnalizer::resetPacketState() {
   outerLevel_ = 0;
   levelValue_ = 0;
@@ -173,8 +169,16 @@ bool TPrAnalizer::RunProgram(uint16_t protocol) {
   int d = 0;
   int t = 0;
   uint8_t previous = kOpEnd;
+  // Locals, because every score update may alias the members for the compiler.
+  const uint32_t length = length_;
+  const uint32_t start = headerStart_;
+  const uint8_t* header = bytes_ + start;
+  const std::string_view outerName = outerName_;
+  const int32_t outerLevel = outerLevel_;
+  const uint32_t fcs = fcsLength_;
   const int32_t remaining =
-      static_cast<int32_t>(length_) - fcsLength_ - static_cast<int32_t>(headerStart_);
+      static_cast<int32_t>(length) - static_cast<int32_t>(fcs) - static_cast<int32_t>(start);
+  const auto readable = [&](uint32_t o) { return length > o + 8 && start + o + 8 <= length; };
 
   for (;;) {
     const DecodedInstruction& in = code[i];
@@ -201,15 +205,15 @@ bool TPrAnalizer::RunProgram(uint16_t protocol) {
         break;
       case kOpClose: i = in.jump; break;
       case kOpBytes:
-        if (headerReadable(in.a) && (headerField(in.a) & in.mask) == in.value)
+        if (readable(in.a) && (Load64(header + in.a) & in.mask) == in.value)
           score[t] = static_cast<uint8_t>(score[t] + in.weight);
         break;
       case kOpLess:
-        if (headerReadable(in.a) && (headerField(in.a) & in.mask) < in.value)
+        if (readable(in.a) && (Load64(header + in.a) & in.mask) < in.value)
           score[t] = static_cast<uint8_t>(score[t] + in.weight);
         break;
       case kOpGreater:
-        if (headerReadable(in.a) && (headerField(in.a) & in.mask) > in.value)
+        if (readable(in.a) && (Load64(header + in.a) & in.mask) > in.value)
           score[t] = static_cast<uint8_t>(score[t] + in.weight);
         break;
       case kOpExpect:
@@ -217,30 +221,29 @@ bool TPrAnalizer::RunProgram(uint16_t protocol) {
           score[t] = static_cast<uint8_t>(score[t] + in.weight);
         break;
       case kOpOffset:
-        if (headerStart_ == in.position) score[t] = static_cast<uint8_t>(score[t] + in.weight);
+        if (start == in.position) score[t] = static_cast<uint8_t>(score[t] + in.weight);
         break;
       case kOpMother:
-        if (in.name == outerName_) score[t] = static_cast<uint8_t>(score[t] + in.weight);
+        if (in.name == outerName) score[t] = static_cast<uint8_t>(score[t] + in.weight);
         break;
       case kOpCheckSize: {
         const uint32_t o = in.a;
-        if (o < length_ && headerStart_ + o + 1 < length_ &&
-            headerStart_ + Load16(bytes_ + headerStart_ + o) + fcsLength_ == length_)
+        if (o < length && start + o + 1 < length && start + Load16(header + o) + fcs == length)
           score[t] = static_cast<uint8_t>(score[t] + in.weight);
         break;
       }
       case kOpLevel:
         if (score[0] >= kAcceptScore) {
-          if (in.a != 0 && in.a < outerLevel_)
+          if (in.a != 0 && in.a < outerLevel)
             score[t] = 0;
           else
             levelValue_ = in.a;
         }
         break;
       case kOpFetch:
-        if (score[0] >= kAcceptScore && in.a < kValueSlots && headerReadable(in.b)) {
+        if (score[0] >= kAcceptScore && in.a < kValueSlots && readable(in.b)) {
           const uint64_t mask = in.c >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * in.c)) - 1;
-          slotValue_[in.a] = headerField(in.b) & mask;
+          slotValue_[in.a] = Load64(header + in.b) & mask;
           slotFilled_[in.a] = true;
         }
         break;
@@ -253,8 +256,8 @@ bool TPrAnalizer::RunProgram(uint16_t protocol) {
         }
         break;
       case kOpCondSize:
-        if (score[0] >= kAcceptScore && headerReadable(in.b) &&
-            (headerField(in.b) & in.mask) == in.value)
+        if (score[0] >= kAcceptScore && readable(in.b) &&
+            (Load64(header + in.b) & in.mask) == in.value)
           headerSize_ = in.a;
         break;
       case kOpLast: lastFlag_ = true; break;

@@ -84,10 +84,6 @@ class TPrAnalizer {
   Selection SelectProtocol();
   bool RunProgram(uint16_t protocol);
   bool InsertIntoTree(uint16_t protocol);
-  bool headerReadable(uint32_t offset) const noexcept {
-    return length_ > offset + 8 && headerStart_ + offset + 8 <= length_;
-  }
-  uint64_t headerField(uint32_t offset) const noexcept;
 
   ProtocolTables tables_;
   DecodedPrograms decoded_;
