@@ -10,6 +10,19 @@ namespace pakscope::cli {
 
 namespace {
 
+// The compiler's messages separate their lines with CR, as message boxes do;
+// on a terminal each line gets a line of its own.
+class DescriptionHost : public TerminalHost {
+ public:
+  MsgResult messageBox(std::string_view text, std::string_view caption, MsgButtons buttons,
+                       MsgIcon icon) override {
+    std::string lines(text);
+    for (char& c : lines)
+      if (c == '\r') c = '\n';
+    return TerminalHost::messageBox(lines, caption, buttons, icon);
+  }
+};
+
 struct AnalyseArgs {
   std::string file;
   std::string protocols;
@@ -23,7 +36,7 @@ void PrintItem(const ProtocolTreeItem& item, int level) {
 }
 
 int runAnalyse(const AnalyseArgs& args) {
-  TerminalHost host;
+  DescriptionHost host;
   const std::filesystem::path folder =
       args.protocols.empty() ? DefaultProtocolFolder() : std::filesystem::path(args.protocols);
   TPrAnalizer analyser(folder, host);

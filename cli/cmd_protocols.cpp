@@ -11,8 +11,21 @@ namespace pakscope::cli {
 
 namespace {
 
+// The compiler's messages separate their lines with CR, as message boxes do;
+// on a terminal each line gets a line of its own.
+class DescriptionHost : public TerminalHost {
+ public:
+  MsgResult messageBox(std::string_view text, std::string_view caption, MsgButtons buttons,
+                       MsgIcon icon) override {
+    std::string lines(text);
+    for (char& c : lines)
+      if (c == '\r') c = '\n';
+    return TerminalHost::messageBox(lines, caption, buttons, icon);
+  }
+};
+
 int runProtocols(const std::string& protocols) {
-  TerminalHost host;
+  DescriptionHost host;
   const std::filesystem::path folder =
       protocols.empty() ? DefaultProtocolFolder() : std::filesystem::path(protocols);
   const TPrAnalizer analyser(folder, host);

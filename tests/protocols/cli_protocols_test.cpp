@@ -119,9 +119,14 @@ TEST(CliAnalyse, DescriptionsFromAnotherFolderWithTheirMessages) {
   const CliResult run = Cli("analyse '" + file + "' --protocols '" + protocols.string() + "'", dir);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, "Файл\n  Анализ \n    (5) Любой\n      (5) n/a\n");
-  EXPECT_NE(run.err.find("Ошибка при чтении конфигурации"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("Имя файла: \"any.CFG\""), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("Установлен размер 1."), std::string::npos) << run.err;
+  // One line of the terminal for each line of the message box.
+  EXPECT_NE(run.err.find("Ошибка: Ошибка при чтении конфигурации\n"
+                         "Имя файла: \"any.CFG\"\n"
+                         "Не указан размер заголовка протокола (функция РАЗМЕР).\n"
+                         "Установлен размер 1.\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("Установлен уровень 0."), std::string::npos) << run.err;
 }
 
 TEST(CliAnalyse, FailsWithoutDescriptionsOrInput) {
