@@ -325,6 +325,10 @@ TMDIChild* TMainForm::createChild(const QString& caption) {
   child->view().fontColour = fontColour_;
   child->setWindowTitle(caption);
   QMdiSubWindow* frame = mdi_->addSubWindow(child);
+  // The frame's own menu would claim Ctrl+W and others that the program's
+  // commands use.
+  if (QMenu* menu = frame->systemMenu())
+    for (QAction* item : menu->actions()) item->setShortcut({});
   frame->setWindowTitle(caption);
   frame->resize(std::max(400, mdi_->width() * 3 / 4), std::max(300, mdi_->height() * 3 / 4));
   if (state & Qt::WindowMaximized)
