@@ -172,6 +172,19 @@ class GridPaintTest : public QObject {
     QCOMPARE(cell(1, 1).width(), baseCell);  // never below the first factor
   }
 
+  void emptyPacketsKeepTheirCaptionsWithoutAFixedColumn() {
+    open(Packets({{}, {}}));
+    QCOMPARE(window_->grid()->layout().fixedColumns(), 0);
+    QImage image = render();
+    QVERIFY(CountDark(image, Inner(cell(0, 2))) > 0);
+    // A white body cell, not a fixed one.
+    QCOMPARE(CountColour(image, cell(0, 2), QApplication::palette().color(QPalette::Button)), 0);
+    QVERIFY(CountColour(image, cell(0, 2), Qt::white) > cell(0, 2).width() * 10);
+    window_->action(QStringLiteral("ViewBit"))->trigger();  // bit mode draws no text at all
+    image = render();
+    QCOMPARE(CountDark(image, cell(0, 2)), 0);
+  }
+
   void nothingIsPaintedWhileBusyOrWithoutPackets() {
     open(Packets({{1, 2, 3}, {4, 5, 6}}));
     window_->packets()[0].color = 1;

@@ -391,6 +391,36 @@ class MainWindowTest : public QObject {
     QCOMPARE(active()->grid()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
   }
 
+  void openingWithPacketizationCutsByThePeriod() {
+    TempDir dir;
+    Bytes stream(32);
+    for (size_t i = 0; i < stream.size(); ++i) stream[i] = static_cast<uint8_t>(i);
+    writeFile(dir.file("stream.dat"), stream);
+    make();
+    dialogs_->opens.push_back(Q(dir.file("stream.dat")));
+    form_->host().promptAnswers.push_back(std::string("64"));
+    form_->action(QStringLiteral("FileOpenWithPacketize"))->trigger();
+    QCOMPARE(windows(), 1);
+    QCOMPARE(active()->packets().size(), size_t{4});
+    QCOMPARE(contents(active()->packets())[1], (Bytes{8, 9, 10, 11, 12, 13, 14, 15}));
+    QVERIFY(active()->loaded());
+    QVERIFY(form_->recentFiles().entries().empty());  // packetized files are not remembered
+    QVERIFY(!form_->host().stopRequested());
+    QVERIFY(!form_->action(QStringLiteral("STOPBtn"))->isVisible());
+    // A period that is not a number leaves no window behind.
+    dialogs_->opens.push_back(Q(dir.file("stream.dat")));
+    form_->host().promptAnswers.push_back(std::string("abc"));
+    form_->action(QStringLiteral("FileOpenWithPacketize"))->trigger();
+    settle();
+    QCOMPARE(windows(), 1);
+    QCOMPARE(form_->host().messages.size(), size_t{1});
+    // The open dialog's choice goes through the ordinary open.
+    dialogs_->opens.push_back(Sample());
+    form_->action(QStringLiteral("FileOpen1"))->trigger();
+    QCOMPARE(windows(), 2);
+    QCOMPARE(form_->recentFiles().entries().size(), size_t{1});
+  }
+
   void helpWithoutItsFileDoesNothing() {
     make();
     QVERIFY(!QFile::exists(TMainForm::HelpFile()));
