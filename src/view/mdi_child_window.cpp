@@ -293,21 +293,33 @@ void TMDIChild::buildPopup() {
 void TMDIChild::buildStatusBar() {
   QStatusBar* bar = statusBar();
   bar->setSizeGripEnabled(false);
+  // One row of fixed-width panels: a narrow window cuts the row off at its
+  // right edge instead of pushing the panels over each other.
+  auto* row = new QWidget(bar);
+  QFont small = row->font();
+  small.setPointSize(8);
+  row->setFont(small);
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(2);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  inv_ = new TIndicator(QStringLiteral("INV"), row);
+  rev_ = new TIndicator(QStringLiteral("REV"), row);
   for (int i = 0; i < 7; ++i) {
-    if (i == 4 || i == 5) continue;
-    panels_[i] = new QLabel(bar);
-    panels_[i]->setFixedWidth(kPanelWidths[i]);
+    if (i == 4) {
+      layout->addWidget(inv_);
+    } else if (i == 5) {
+      layout->addWidget(rev_);
+    } else {
+      panels_[i] = new QLabel(row);
+      panels_[i]->setFixedWidth(kPanelWidths[i]);
+      panels_[i]->setFrameShape(QFrame::StyledPanel);
+      panels_[i]->setFrameShadow(QFrame::Sunken);
+      layout->addWidget(panels_[i]);
+    }
   }
-  inv_ = new TIndicator(QStringLiteral("INV"), bar);
-  rev_ = new TIndicator(QStringLiteral("REV"), bar);
-  for (int i = 0; i < 7; ++i) {
-    if (i == 4)
-      bar->addWidget(inv_);
-    else if (i == 5)
-      bar->addWidget(rev_);
-    else
-      bar->addWidget(panels_[i]);
-  }
+  bar->addWidget(row);
+  bar->setMinimumWidth(0);
 }
 
 QAction* TMDIChild::action(const QString& name) const {
