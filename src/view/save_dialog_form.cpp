@@ -80,8 +80,13 @@ std::optional<std::pair<QString, int>> TFileDialogs::askSave(QWidget* parent) {
   const QStringList filters = QtFilters(SaveFilters());
   dialog.setNameFilters(filters);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  const int entry = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
-  return std::pair{dialog.selectedFiles().front(), entry < 1 ? 1 : entry};
+  // With the patterns hidden the dialog reports the caption alone.
+  const QString selected = dialog.selectedNameFilter();
+  int entry = 1;
+  for (size_t i = 0; i < SaveFilters().size(); ++i)
+    if (selected == filters[static_cast<qsizetype>(i)] || selected == SaveFilters()[i].caption)
+      entry = static_cast<int>(i) + 1;
+  return std::pair{dialog.selectedFiles().front(), entry};
 }
 
 std::optional<QString> TFileDialogs::askOpen(QWidget* parent,
