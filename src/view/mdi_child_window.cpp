@@ -548,7 +548,8 @@ void TMDIChild::UnZoomX() {
 void TMDIChild::MaxMin() {
   QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
   if (frame == nullptr) frame = this;
-  if (frame->windowState() == Qt::WindowNoState)
+  // The active flag is part of the state too; only the size states count.
+  if (!(frame->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
     frame->showMaximized();
   else
     frame->showNormal();

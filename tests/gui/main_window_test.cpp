@@ -421,6 +421,34 @@ class MainWindowTest : public QObject {
     QCOMPARE(form_->recentFiles().entries().size(), size_t{1});
   }
 
+  void windowCommandsArrangeThePacketWindows() {
+    make();
+    for (int i = 0; i < 3; ++i) QVERIFY(form_->OpenFile(Sample()));
+    const QList<QMdiSubWindow*> frames = form_->mdiArea()->subWindowList();
+    const int areaWidth = form_->mdiArea()->viewport()->width();
+    form_->action(QStringLiteral("WindowTileVertical1"))->trigger();
+    for (int i = 0; i < 3; ++i) {
+      QCOMPARE(frames[i]->y(), 0);
+      QCOMPARE(frames[i]->x(), i * (areaWidth / 3));
+    }
+    form_->action(QStringLiteral("WindowTileHorizontal1"))->trigger();
+    for (int i = 0; i < 3; ++i) {
+      QCOMPARE(frames[i]->x(), 0);
+      QCOMPARE(frames[i]->width(), areaWidth);
+    }
+    active()->grid()->setFocus();
+    QTest::keyClick(active()->grid(), Qt::Key_F5);
+    QVERIFY(form_->mdiArea()->activeSubWindow()->isMaximized());
+    QTest::keyClick(active()->grid(), Qt::Key_F5);
+    QVERIFY(!form_->mdiArea()->activeSubWindow()->isMaximized());
+    form_->action(QStringLiteral("WindowMinimizeAll1"))->trigger();
+    for (QMdiSubWindow* frame : frames) QVERIFY(frame->isMinimized());
+    // F5 on a minimised window restores it to normal.
+    TMDIChild* child = qobject_cast<TMDIChild*>(frames[0]->widget());
+    child->action(QStringLiteral("MaxMin"))->trigger();
+    QVERIFY(!frames[0]->isMinimized() && !frames[0]->isMaximized());
+  }
+
   void helpWithoutItsFileDoesNothing() {
     make();
     QVERIFY(!QFile::exists(TMainForm::HelpFile()));
