@@ -18,6 +18,8 @@ if [[ $purpose == test ]]; then
   packages+=(libpcap-dev)
   # clang's fuzzer runtime lets the test run exercise the fuzz targets briefly.
   optional+=(clang libclang-rt-14-dev)
+  # A full dissector to compare the analyser's protocol tree with.
+  optional+=(tshark)
 fi
 
 missing() {
