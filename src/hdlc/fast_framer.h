@@ -10,10 +10,12 @@
 
 namespace pakscope {
 
-// The framing machine 64 line bits at a time. Shifted copies of a word against
-// the bits before it mark every zero that follows five ones; the bit before
-// those ones tells a stuffed zero (0) from a flag or abort (1), and the bit
-// before that a flag (0) from an abort (1). Between flags and aborts the
+// The framing machine 56 line bits at a time. Each step loads 8 bytes: the
+// byte before the 7 new ones brings the history, so that plain shifts of one
+// register line every new bit up with the bits before it. The shifts mark every
+// zero that follows five ones; the bit before those ones tells a stuffed zero
+// (0) from a flag or abort (1), and the bit before that a flag (0) from an
+// abort (1). Between flags and aborts the
 // data bits, stuffed zeros squeezed out, are appended to the frame up to eight
 // bytes per store. Near the end of the frame buffer the bytes are stored one
 // by one so that the overflow falls on the same bit as in the one-bit machine.
@@ -32,11 +34,11 @@ struct FastFramerCore {
   FastFramerCore() : buffer(std::make_unique_for_overwrite<uint8_t[]>(kFrameBufferSize)) {}
 
   void reset() {
-    history = 0;
+    lastByte = 0;
     regs = FramerRegs{};
   }
 
-  uint64_t history = 0;  // raw bits already read, the latest in bit 63
+  uint64_t lastByte = 0;  // the last 8 line bits read (complemented when inverted)
   FramerRegs regs;
   std::unique_ptr<uint8_t[]> buffer;
 };
@@ -119,8 +121,9 @@ inline void pushData(FramerRegs& c, uint64_t w, uint32_t a, uint32_t b, uint64_t
 
 }  // namespace framer_detail
 
-// Feeds bytes through the machine. The policy decides what flags and aborts do:
-//   uint64_t skipMask(uint32_t nbits)  bits of this word that are not looked at
+// Feeds bytes through the machine. The policy decides what flags and aborts do
+// (positions count the bits of the current step from 0):
+//   uint64_t skipMask(uint32_t nbits)  bits of this step that are not looked at
 //   void flag(FramerRegs&, uint32_t position)
 //   bool abort(FramerRegs&, uint32_t position)  true: the abort's zero is data
 //   void overflow()
@@ -128,58 +131,66 @@ inline void pushData(FramerRegs& c, uint64_t w, uint32_t a, uint32_t b, uint64_t
 template <class Policy>
 void FeedFast(FastFramerCore& core, std::span<const uint8_t> bytes, bool inverted, Policy& policy) {
   using namespace framer_detail;
+  constexpr uint32_t kBase = 8;  // the new bits start at bit 8 of the register
   FramerRegs c = core.regs;
   c.buffer = core.buffer.get();
-  uint64_t history = core.history;
+  uint64_t last = core.lastByte;
+  const uint64_t flip = inverted ? ~uint64_t{0} : 0;
+  const uint8_t* const data = bytes.data();
   const size_t count = bytes.size();
   size_t i = 0;
   while (i < count) {
-    const auto take = static_cast<uint32_t>(count - i < 8 ? count - i : 8);
-    uint64_t w = 0;
-    if (take == 8) {
-      std::memcpy(&w, bytes.data() + i, 8);
-      if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+    uint64_t v;
+    uint32_t take;
+    if (i >= 1 && count - i >= 7) [[likely]] {
+      take = 7;
+      std::memcpy(&v, data + i - 1, 8);
+      if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+      v ^= flip;
     } else {
-      for (uint32_t j = 0; j < take; ++j) w |= static_cast<uint64_t>(bytes[i + j]) << (8 * j);
+      take = static_cast<uint32_t>(count - i < 7 ? count - i : 7);
+      v = last;
+      for (uint32_t j = 0; j < take; ++j)
+        v |= static_cast<uint64_t>(static_cast<uint8_t>(data[i + j] ^ flip)) << (kBase + 8 * j);
     }
     const uint32_t nbits = take * 8;
-    const uint64_t valid = lowMask(nbits);
-    if (inverted) w = ~w & valid;
-    const uint64_t h = history;
-    // Bit t of sk is the line bit k places before bit t of this word.
-    const uint64_t s1 = (w << 1) | (h >> 63), s2 = (w << 2) | (h >> 62), s3 = (w << 3) | (h >> 61),
-                   s4 = (w << 4) | (h >> 60), s5 = (w << 5) | (h >> 59), s6 = (w << 6) | (h >> 58),
-                   s7 = (w << 7) | (h >> 57);
-    const uint64_t trigger = ~w & s1 & s2 & s3 & s4 & s5 & valid;
+    const uint32_t end = kBase + nbits;
+    const uint64_t valid = ((uint64_t{1} << nbits) - 1) << kBase;
+    // Bit t of v << k is the line bit k places before bit t.
+    const uint64_t pairs = v & (v << 1);
+    const uint64_t fours = pairs & (pairs << 2);
+    const uint64_t fives = fours & (v << 4);
+    const uint64_t trigger = (fives << 1) & ~v & valid;  // a zero after five ones
+    const uint64_t s6 = v << 6, s7 = v << 7;
     uint64_t dropped = trigger & ~s6;
     uint64_t events = trigger & s6;
-    if (const uint64_t skip = policy.skipMask(nbits)) {
+    if (const uint64_t skip = policy.skipMask(nbits) << kBase) {
       dropped |= skip;
       events &= ~skip;
     }
     if (events == 0) {
-      if (c.state) pushData(c, w, 0, nbits, dropped, policy);
+      if (c.state) pushData(c, v, kBase, end, dropped, policy);
     } else {
-      uint32_t a = 0;
+      uint32_t a = kBase;
       while (events) {
         const auto p = static_cast<uint32_t>(std::countr_zero(events));
         events &= events - 1;
-        if (c.state) pushData(c, w, a, p, dropped, policy);
+        if (c.state) pushData(c, v, a, p, dropped, policy);
         if (!((s7 >> p) & 1)) {
-          policy.flag(c, p);
+          policy.flag(c, p - kBase);
           a = p + 1;
         } else {
-          a = policy.abort(c, p) ? p : p + 1;
+          a = policy.abort(c, p - kBase) ? p : p + 1;
         }
       }
-      if (c.state) pushData(c, w, a, nbits, dropped, policy);
+      if (c.state) pushData(c, v, a, end, dropped, policy);
     }
     policy.advance(nbits, take);
-    history = nbits == 64 ? w : (w << (64 - nbits)) | (h >> nbits);
+    last = (v >> nbits) & 0xFF;
     i += take;
   }
   core.regs = c;
-  core.history = history;
+  core.lastByte = last;
 }
 
 }  // namespace pakscope
