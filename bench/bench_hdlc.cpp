@@ -1,4 +1,4 @@
-// Depacketization of a 100 MB unaligned HDLC line: the 64-bit framing machine
+// Depacketization of a 100 MB unaligned HDLC line: the word-wide framing machine
 // against the one-bit reference machine, and the two-thread detection of a
 // 100,000-byte sample.
 #include <benchmark/benchmark.h>

@@ -10,7 +10,7 @@
 
 namespace pakscope {
 
-// The detector's framing 64 bits at a time: flags, aborts and frame ends
+// The detector's framing 56 bits at a time: flags, aborts and frame ends
 // go to the tally.
 class FastDetectorFramer {
  public:

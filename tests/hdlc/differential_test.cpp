@@ -1,4 +1,4 @@
-// The 64-bit framing machines against the one-bit reference machines: on
+// The word-wide framing machines against the one-bit reference machines: on
 // random streams every output must be the same.
 #include <gtest/gtest.h>
 
