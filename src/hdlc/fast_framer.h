@@ -15,10 +15,10 @@ namespace pakscope {
 // register line every new bit up with the bits before it. The shifts mark every
 // zero that follows five ones; the bit before those ones tells a stuffed zero
 // (0) from a flag or abort (1), and the bit before that a flag (0) from an
-// abort (1). Between flags and aborts the
-// data bits, stuffed zeros squeezed out, are appended to the frame up to eight
-// bytes per store. Near the end of the frame buffer the bytes are stored one
-// by one so that the overflow falls on the same bit as in the one-bit machine.
+// abort (1). Between flags and aborts the data bits, stuffed zeros squeezed
+// out, are appended to the frame up to eight bytes per store. Near the end of
+// the frame buffer the bytes are stored one by one so that the overflow falls
+// on the same bit as in the one-bit machine.
 
 // The framing state. FeedFast works on a local copy: kept apart from the frame
 // buffer, the compiler can hold it in registers across the byte stores.
