@@ -11,6 +11,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QLabel>
 #include <QMdiArea>
@@ -365,7 +366,8 @@ bool TMainForm::OpenFile(const QString& fileName) {
     return false;
   }
   child->RefreshGrid(longest);
-  AddRecentFile(fileName);
+  // Remembered with its full path: the menu may be used from another folder.
+  AddRecentFile(QFileInfo(fileName).absoluteFilePath());
   return true;
 }
 

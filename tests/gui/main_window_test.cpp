@@ -128,6 +128,15 @@ class MainWindowTest : public QObject {
     QCOMPARE(windows(), 2);
     QCOMPARE(form_->recentFiles().entries().size(), size_t{1});
     QCOMPARE(form_->historyMenu()->actions().size(), 1);
+    // A relative name is remembered with its folder.
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(QStringLiteral(PAKSCOPE_SOURCE_DIR));
+    QVERIFY(form_->OpenFile(QStringLiteral("samples/sample.pcap")));
+    QDir::setCurrent(previous);
+    QCOMPARE(form_->recentFiles().entries().size(), size_t{1});
+    QCOMPARE(windows(), 3);
+    QTest::keyClick(active()->grid(), Qt::Key_W, Qt::ControlModifier);
+    settle();
     // Ctrl+W closes the active window.
     QTest::keyClick(active()->grid(), Qt::Key_W, Qt::ControlModifier);
     settle();
