@@ -29,7 +29,9 @@ Font=DejaVu Sans
 Font%20Size=9
 ChildWindowState=2
 CONF
+# Hexadecimal view with the protocol tree of the capture beside it.
 XDG_CONFIG_HOME="$work/config" PAKSCOPE_SCREENSHOT="$PWD/$output" \
+  PAKSCOPE_SCREENSHOT_CLICKS=ViewHex,ViewProtocols,AnalizeProtocols \
   xvfb-run -a -s "-screen 0 1280x800x24" \
   build/release/pakscope "$work/$(basename "$file")"
 echo "Saved $output"
