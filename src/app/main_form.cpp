@@ -355,10 +355,12 @@ bool TMainForm::OpenFile(const QString& fileName) {
   host_.clearStop();
   TMDIChild* child = createChild(fileName);
   QPointer<TMDIChild> guard(child);
+  // An open started from the events of another load runs nested inside it.
+  QPointer<TMDIChild> outer = host_.filledWindow();
   host_.setFilledWindow(child);
   const uint32_t longest = OpenAnyFile(fileName.toStdString(), child->packets(), host_);
-  host_.setFilledWindow(nullptr);
-  host_.showProgress(false);
+  host_.setFilledWindow(outer);
+  if (!outer) host_.showProgress(false);
   if (!guard) return false;
   child->setLoaded(true);
   if (longest == 0) {
@@ -375,10 +377,11 @@ bool TMainForm::OpenWithPacketize(const QString& fileName) {
   host_.clearStop();
   TMDIChild* child = createChild(fileName);
   QPointer<TMDIChild> guard(child);
+  QPointer<TMDIChild> outer = host_.filledWindow();
   host_.setFilledWindow(child);
   const uint32_t longest = OpenWithPacketization(fileName.toStdString(), child->packets(), host_);
-  host_.setFilledWindow(nullptr);
-  host_.showProgress(false);
+  host_.setFilledWindow(outer);
+  if (!outer) host_.showProgress(false);
   host_.clearStop();
   if (!guard) return false;
   child->setLoaded(true);

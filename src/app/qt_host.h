@@ -34,6 +34,7 @@ class TQtHost : public CHost {
               QLabel* status0, QLabel* status1);
   // The packet window being filled; refreshFilledWindow resizes it.
   void setFilledWindow(TMDIChild* window) { filled_ = window; }
+  TMDIChild* filledWindow() const { return filled_; }
 
   void showProgress(bool visible) override;
   void setProgress(int position) override;

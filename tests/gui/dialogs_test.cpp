@@ -4,12 +4,15 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 #include <functional>
 
+#include "app/qt_host.h"
 #include "gui_test_util.h"
 #include "packets/link_types.h"
 #include "support/temp_dir.h"
@@ -75,6 +78,74 @@ class DialogsTest : public QObject {
     QCOMPARE(chosen.value_or(-1), expected);
   }
 
+  void hostMessageBoxesShowCaptionIconAndButtons_data() {
+    QTest::addColumn<int>("buttons");
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<int>("press");
+    QTest::addColumn<int>("result");
+    using B = QMessageBox::StandardButton;
+    QTest::addRow("error ok") << int(MsgButtons::Ok) << int(MsgIcon::Error) << int(B::Ok)
+                              << int(MsgResult::Ok);
+    QTest::addRow("question yes") << int(MsgButtons::YesNo) << int(MsgIcon::Question) << int(B::Yes)
+                                  << int(MsgResult::Yes);
+    QTest::addRow("question no") << int(MsgButtons::YesNo) << int(MsgIcon::Question) << int(B::No)
+                                 << int(MsgResult::No);
+    QTest::addRow("cancel") << int(MsgButtons::YesNoCancel) << int(MsgIcon::Exclamation)
+                            << int(B::Cancel) << int(MsgResult::Cancel);
+    QTest::addRow("ok cancel") << int(MsgButtons::OkCancel) << int(MsgIcon::Information)
+                               << int(B::Cancel) << int(MsgResult::Cancel);
+  }
+  void hostMessageBoxesShowCaptionIconAndButtons() {
+    QFETCH(int, buttons);
+    QFETCH(int, icon);
+    QFETCH(int, press);
+    QFETCH(int, result);
+    static const QMessageBox::Icon kIcons[] = {QMessageBox::NoIcon, QMessageBox::Information,
+                                               QMessageBox::Warning, QMessageBox::Critical,
+                                               QMessageBox::Question};
+    static const int kButtonCount[] = {1, 2, 2, 3};
+    // What the box showed is read while it is open and checked after it closed,
+    // so that a wrong box never stays open.
+    QString title, text;
+    QMessageBox::Icon shownIcon = QMessageBox::NoIcon;
+    int shownButtons = 0;
+    WhenOpen<QMessageBox>([&](QMessageBox* box) {
+      title = box->windowTitle();
+      text = box->text();
+      shownIcon = box->icon();
+      shownButtons = int(box->buttons().size());
+      if (QAbstractButton* b = box->button(static_cast<QMessageBox::StandardButton>(press)))
+        b->click();
+      else
+        box->reject();
+    });
+    TQtHost host;
+    const MsgResult answer = host.messageBox(
+        "Файл не найден", "Ошибка", static_cast<MsgButtons>(buttons), static_cast<MsgIcon>(icon));
+    QCOMPARE(title, QStringLiteral("Ошибка"));
+    QCOMPARE(text, QStringLiteral("Файл не найден"));
+    QCOMPARE(shownIcon, kIcons[icon]);
+    QCOMPARE(shownButtons, kButtonCount[buttons]);
+    QCOMPARE(int(answer), result);
+  }
+
+  void hostPromptReturnsTheTextOrNothing() {
+    TQtHost host;
+    QString title, offered;
+    WhenOpen<QInputDialog>([&](QInputDialog* dialog) {
+      title = dialog->windowTitle();
+      offered = dialog->textValue();
+      dialog->setTextValue(QStringLiteral("64"));
+      dialog->accept();
+    });
+    QCOMPARE(host.inputQuery("Введите период", "Введите период, бит", "1024").value_or("-"),
+             std::string("64"));
+    QCOMPARE(title, QStringLiteral("Введите период"));
+    QCOMPARE(offered, QStringLiteral("1024"));
+    WhenOpen<QInputDialog>([](QInputDialog* dialog) { dialog->reject(); });
+    QVERIFY(!host.inputQuery("Введите период", "Введите период, бит", "1024").has_value());
+  }
+
   void saveDialogOffersFiveTypesInWriterOrder() {
     QStringList captions;
     for (const FileFilter& f : SaveFilters()) captions << f.caption;
@@ -95,11 +166,10 @@ class DialogsTest : public QObject {
   void saveDialogReportsTheChosenTypeWhateverTheName() {
     TempDir dir;
     const QString name = QString::fromStdString(dir.file("capture.dat"));
-    WhenOpen<QFileDialog>([name](QFileDialog* dialog) {
-      auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-      QVERIFY(types != nullptr);
-      QCOMPARE(types->count(), 5);
-      QCOMPARE(types->itemText(2), QStringLiteral("Пакеты без заголовков (*.BIT)"));
+    QStringList shownTypes;
+    WhenOpen<QFileDialog>([&](QFileDialog* dialog) {
+      if (auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+        for (int i = 0; i < types->count(); ++i) shownTypes << types->itemText(i);
       dialog->selectNameFilter(dialog->nameFilters().at(3));
       dialog->selectFile(name);
       QMetaObject::invokeMethod(dialog, "accept");
@@ -108,7 +178,9 @@ class DialogsTest : public QObject {
     const auto chosen = dialogs.askSave(nullptr);
     QVERIFY(chosen.has_value());
     QCOMPARE(chosen->first, name);
-    QCOMPARE(chosen->second, 4);  // PCAP, although the name ends in .dat
+    QCOMPARE(chosen->second, 4);     // PCAP, although the name ends in .dat
+    QCOMPARE(shownTypes.size(), 5);  // the captions as written, patterns hidden
+    QCOMPARE(shownTypes.at(2), QStringLiteral("Пакеты без заголовков (*.BIT)"));
   }
 
   void pcapSavesAskTheLinkTypeAndOthersDoNot() {
