@@ -78,11 +78,11 @@ void TMainForm::LoadSettings() {
 
 void TMainForm::SaveSettings() {
   QSettings settings(QStringLiteral("Vorlund"), QStringLiteral("Pakscope"));
-  const QRect bounds = geometry();
-  settings.setValue(QStringLiteral("Left"), bounds.left());
-  settings.setValue(QStringLiteral("Top"), bounds.top());
-  settings.setValue(QStringLiteral("Width"), bounds.width());
-  settings.setValue(QStringLiteral("Height"), bounds.height());
+  // The frame's corner and the inner size: what move() and resize() take back.
+  settings.setValue(QStringLiteral("Left"), pos().x());
+  settings.setValue(QStringLiteral("Top"), pos().y());
+  settings.setValue(QStringLiteral("Width"), width());
+  settings.setValue(QStringLiteral("Height"), height());
   const int state = isMinimized() ? 1 : isMaximized() ? 2 : 0;
   settings.setValue(QStringLiteral("Maximize"), state);
   settings.setValue(QStringLiteral("Font"), font_.family());

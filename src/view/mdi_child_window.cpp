@@ -141,8 +141,8 @@ TMDIChild::TMDIChild(CHost& host, TFileDialogs& dialogs, const QFont& font,
 }
 
 TMDIChild::~TMDIChild() {
-  // The analyser's progress callback points at the panel, which Qt destroys
-  // before the analyser goes.
+  // The panel, whose function the analyser's progress callback is, goes with
+  // the child widgets after the members; nothing may call into it meanwhile.
   analyser_->progress = nullptr;
 }
 
