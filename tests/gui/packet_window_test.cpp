@@ -1,7 +1,9 @@
 // The packet window driven with keys, mouse and its commands.
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -72,6 +74,52 @@ class PacketWindowTest : public QObject {
   }
 
  private slots:
+  void popupMenuAndShortcutsAreThoseOfTheCommandTable() {
+    open(Packets({{1}}));
+    QStringList items;
+    for (QAction* a : window_->popupMenu()->actions())
+      items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    QCOMPARE(items, (QStringList{"Отобрать пакеты с этим байтом", "Выкинуть пакеты с этим байтом",
+                                 "-", "Отобрать пакеты этой длины", "Выкинуть пакеты этой длины",
+                                 "-", "Отобрать пакеты этого цвета", "Выкинуть пакеты этого цвета",
+                                 "Сохранить пакеты этого цвета", "-", "Выделить пакет",
+                                 "Выделить пакеты с этим байтом", "Сбросить выделение пакета", "-",
+                                 "Дополнительно"}));
+    QStringList more;
+    for (QAction* a : window_->popupMenu()->actions().last()->menu()->actions()) more << a->text();
+    QCOMPARE(more, (QStringList{"Биты->Байты/Байты->Биты", "Подгрузить файл"}));
+    const std::tuple<const char*, QKeySequence, const char*> commands[] = {
+        {"ViewDec", QKeySequence(Qt::SHIFT | Qt::Key_F1), "Десятичное представление"},
+        {"ViewBit", QKeySequence(Qt::SHIFT | Qt::Key_F5), "Битовое представление"},
+        {"ViewProtocols", QKeySequence(Qt::SHIFT | Qt::Key_F6), "Отобразить дерево протоколов"},
+        {"Inverse", QKeySequence(Qt::ALT | Qt::Key_I), "Инверсия сигнала"},
+        {"Reverse", QKeySequence(Qt::ALT | Qt::Key_R), "Реверс байт"},
+        {"ZoomXY", QKeySequence(Qt::CTRL | Qt::Key_A), "Увеличить"},
+        {"UnZoomXY", QKeySequence(Qt::CTRL | Qt::Key_Z), "Уменьшить"},
+        {"SelectAll", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_A), "Отметить все пакеты"},
+        {"DeSelectAll", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_Z),
+         "Сбросить выделение всех пакетов"},
+        {"Bits2BytesAction", QKeySequence(Qt::CTRL | Qt::Key_B),
+         "Преобразование бит в отдельные байты и наоборот"},
+        {"ConcatNewQPK", QKeySequence(), "Подгрузить файл в конец текущего"},
+        {"MaxMin", QKeySequence(Qt::Key_F5), ""},
+        {"BreakButton", QKeySequence(Qt::CTRL | Qt::Key_Insert), ""},
+        {"ConcatButton", QKeySequence(Qt::CTRL | Qt::Key_Delete), ""},
+        {"ResetColor", QKeySequence(Qt::CTRL | Qt::Key_M), ""}};
+    for (const auto& [name, key, hint] : commands) {
+      QAction* a = window_->action(QString::fromUtf8(name));
+      QVERIFY2(a, name);
+      QCOMPARE(a->shortcut(), key);
+      if (*hint) QCOMPARE(a->toolTip(), QString::fromUtf8(hint));
+    }
+    QStringList colours;
+    for (QAction* a : window_->toolBar()->actions())
+      if (a->objectName().startsWith(QStringLiteral("Color"))) colours << a->objectName();
+    QCOMPARE(colours, (QStringList{"ColorWhite", "ColorRed", "ColorYellow", "ColorLime",
+                                   "ColorGreen", "ColorBlue", "ColorLightBlue", "ColorViolet",
+                                   "ColorLightGray", "ColorGray"}));
+  }
+
   void statusBarFollowsTheListAndTheCursor() {
     open(Packets({{1, 2, 3}, {5}, {}}));
     QCOMPARE(window_->statusText(0), QStringLiteral("Всего пакетов: 3"));
