@@ -3,6 +3,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -454,9 +455,17 @@ class PacketWindowTest : public QObject {
     tree->setCurrentItem(a);
     panel->markAction()->trigger();
     QCOMPARE(colours(), (std::vector<int>{7, 7, 7}));
-    tree->setCurrentItem(a->child(1));
+    // A right click selects the item under the mouse before its menu opens.
+    QTimer::singleShot(0, [] {
+      if (QWidget* menu = QApplication::activePopupWidget()) menu->close();
+    });
+    const QPoint onC = tree->visualItemRect(a->child(1)).center();
+    emit tree->customContextMenuRequested(onC);
+    QCOMPARE(tree->currentItem(), a->child(1));
     panel->clearAction()->trigger();
     QCOMPARE(colours(), (std::vector<int>{7, 0, 7}));
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
     key(Qt::Key_F6, Qt::ShiftModifier);
     QCOMPARE(panel->width(), 0);
     QVERIFY(!window_->action(QStringLiteral("ViewProtocols"))->isChecked());
