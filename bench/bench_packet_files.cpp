@@ -79,6 +79,7 @@ void loadBenchmark(benchmark::State& state, bool pcapFile) {
     auto list = std::make_unique<PacketList>();
     benchmark::DoNotOptimize(OpenPacketFile(file, *list, host));
     state.PauseTiming();
+    if (list->size() != kPackets) state.SkipWithError("the load did not read every packet");
     heapPerPacket = double(heapInUse() - before) / double(list->size());
     const auto start = std::chrono::steady_clock::now();
     list.reset();  // what closing the window does

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace pakscope {
@@ -36,6 +37,20 @@ void MappedView::reset() noexcept {
   if (address_ != nullptr) ::munmap(const_cast<void*>(address_), length_);
   address_ = nullptr;
   length_ = 0;
+}
+
+void MappedView::populate(size_t offset, size_t length) const noexcept {
+#ifdef MADV_POPULATE_READ
+  if (offset >= length_) return;
+  const size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+  const size_t start = offset / page * page;
+  const size_t end = std::min(length_, offset + length);
+  ::madvise(static_cast<char*>(const_cast<void*>(address_)) + start, end - start,
+            MADV_POPULATE_READ);
+#else
+  (void)offset;
+  (void)length;
+#endif
 }
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
@@ -21,6 +22,9 @@ constexpr std::string_view kCaptionLimit = "Ограничение";
 constexpr std::string_view kCaptionPcap = "Ошибка чтения файла .pcap";
 
 enum class ReadMode { Open, Append };
+
+// The file's pages are mapped this many bytes ahead of the reading.
+constexpr uint64_t kPopulateStep = 32 << 20;
 
 struct ReadResult {
   uint32_t longest = 0;
@@ -57,6 +61,22 @@ struct WalkJob {
 void runWalk(void* context) {
   auto* job = static_cast<WalkJob*>(context);
   job->end = WalkRecords(job->view, job->kind, *job->list, *job->arena, *job->cursor);
+}
+
+// Sizes the list once from the records read so far, instead of letting it grow
+// by doubling: every doubling copies the list and touches fresh memory.
+void reserveForTheRest(PacketList& list, const RecordCursor& cursor, uint64_t viewSize,
+                       PacketFileKind kind) {
+  const uint64_t minimumRecord = kind == PacketFileKind::Qpk    ? 2
+                                 : kind == PacketFileKind::Lqpk ? 4
+                                                                : 16;
+  const uint64_t estimate =
+      viewSize / std::max<uint64_t>(cursor.offset / cursor.count, 1) * 17 / 16;
+  const uint64_t bound = viewSize / minimumRecord + 1;
+  const auto wanted = static_cast<size_t>(std::min(estimate, bound));
+  if (wanted <= list.capacity()) return;
+  list.reserve(wanted);
+  AdviseHugePages(list.data(), list.capacity() * sizeof(PACKET));
 }
 
 void yieldAndProcess(CHost& host) {
@@ -123,13 +143,19 @@ ReadResult readPacketFile(PacketFileKind kind, const std::string& fileName, Pack
 
   PacketArena arena;
   WalkJob job{view.bytes(), kind, &list, &arena, &cursor, WalkEnd::End};
+  uint64_t populated = 0;
   for (;;) {
+    if (cursor.offset + kPopulateStep / 2 >= populated) {
+      populated = cursor.offset + kPopulateStep;
+      view.populate(cursor.offset, kPopulateStep);
+    }
     if (!RunWithFaultGuard(view.bytes().data(), viewSize, runWalk, &job)) {
       // The file shrank under the mapping: keep what was read completely.
       if (list.size() > cursor.count) list.pop_back();
       break;
     }
     if (job.end == WalkEnd::End) break;
+    if (cursor.count == kProgressPacketStep) reserveForTheRest(list, cursor, viewSize, kind);
     cursor.progressMark = cursor.offset + kProgressByteStep;
     const bool redraw = cursor.count % kRedrawPacketStep == 0;
     if (mode == ReadMode::Open) {
