@@ -607,7 +607,11 @@ void TMDIChild::ConcatNewQPK() {
   const auto file = dialogs_.askOpen(this, AppendFilters());
   if (!file) return;
   PacketList loaded;
+  // The loader lets events run: until it is done the window counts as loading,
+  // so it can be neither closed nor have its list replaced meanwhile.
+  loaded_ = false;
   AppendLoad(file->toStdString(), loaded, host_);
+  loaded_ = true;
   if (loaded.empty()) return;
   view_.busy = true;
   AppendPackets(packets_, std::move(loaded));

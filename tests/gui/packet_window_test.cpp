@@ -382,6 +382,18 @@ class PacketWindowTest : public QObject {
     trigger("ConcatNewQPK");
     QCOMPARE(window_->packets().size(), size_t{4});
     QVERIFY(!host_.messages.empty());  // the loader said why
+    // A long file lets events run while it loads; the window must not go meanwhile.
+    writeFile(dir.file("long.qpk"), qpkImage(std::vector<Bytes>(45'000, Bytes{7})));
+    dialogs_.opens.push_back(QString::fromStdString(dir.file("long.qpk")));
+    int closesAccepted = 0;
+    host_.eventsProcessed = 0;
+    host_.onEvents = [&](RecordingHost&) { closesAccepted += window_->close() ? 1 : 0; };
+    trigger("ConcatNewQPK");
+    host_.onEvents = nullptr;
+    QVERIFY(host_.eventsProcessed > 0);
+    QCOMPARE(closesAccepted, 0);
+    QCOMPARE(window_->packets().size(), size_t{45'004});
+    QVERIFY(window_->loaded());
   }
 
   void zoomCommandsChangeTheCells() {
