@@ -6,12 +6,13 @@ set -euo pipefail
 purpose=${1:-run}
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev)
 # The desktop program: Qt Widgets, its platform plugins, and Qt's own Russian
-# texts for the standard dialogs.
-packages+=(qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev)
+# texts for the standard dialogs; a font for the cells (the window tests
+# measure rendered text).
+packages+=(qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-dejavu-core)
 optional=()
 if [[ $purpose == screenshot ]]; then
   # A virtual display for taking the README's picture on a machine without one.
-  packages+=(xvfb xauth fonts-dejavu-core)
+  packages+=(xvfb xauth)
 fi
 if [[ $purpose == test ]]; then
   # libpcap is a reference peer for the tests only; the program never links it.
