@@ -111,8 +111,11 @@ void TProtocolPanel::showRunning(bool running) {
 }
 
 void TProtocolPanel::AnalizeProtocols() {
-  if (running_) return;
+  // A click after a stop but before the stopped run has returned is ignored
+  // as well: a second run inside the first would reset its state.
+  if (running_ || inRun_) return;
   running_ = true;
+  inRun_ = true;
   showRunning(true);
   tree_->clear();
   if (analyser_.AnalizePackets(packets_) == 0) {
@@ -126,6 +129,7 @@ void TProtocolPanel::AnalizeProtocols() {
   }
   showRunning(false);
   running_ = false;
+  inRun_ = false;
   emit analysisFinished();
 }
 

@@ -28,7 +28,9 @@ class TProtocolPanel : public QWidget {
 
   // Width 300 when shown, 0 when hidden.
   void setShown(bool shown);
-  bool analysing() const noexcept { return running_; }
+  // True from the analyse click until the run has returned, also after a stop
+  // click: until then the analyser still holds the list.
+  bool analysing() const noexcept { return inRun_; }
 
   QProgressBar* gauge() const noexcept { return gauge_; }
   QToolButton* analyseButton() const noexcept { return analyse_; }
@@ -54,7 +56,8 @@ class TProtocolPanel : public QWidget {
   PacketList& packets_;
   std::function<int()> currentColour_;
   std::function<void()> repaint_;
-  bool running_ = false;
+  bool running_ = false;  // cleared by the stop button; the analyser polls it
+  bool inRun_ = false;    // AnalizePackets is on the stack
 
   QProgressBar* gauge_;
   QToolButton* analyse_;

@@ -513,6 +513,54 @@ class PacketWindowTest : public QObject {
     for (const PACKET& p : window_->packets()) withLayers += p.layers().empty() ? 0 : 1;
     QVERIFY(withLayers > 0 && withLayers < 50);
   }
+
+  // Between the stop click and the run's return the analyser still walks the
+  // list: the window must keep refusing to change or close it, and a second
+  // analyse click must not start a run inside the stopped one.
+  void aStoppedRunGuardsTheListUntilItReturns() {
+    TempDir dir;
+    std::string text;
+    for (char c :
+         Cp1251FromUtf8("ИМЯ \"A\"\nБАЙТЫ 1 1 xFF x0A 100\nРАЗМЕР 1\nПОСЛЕДНИЙ\nУРОВЕНЬ 0\n")) {
+      if (c == '\n') text += '\r';
+      text += c;
+    }
+    writeFile(dir.file("A.CFG"), text);
+    PacketList list;
+    for (int i = 0; i < 50; ++i) {
+      std::vector<uint8_t> b(16, 0x0A);
+      list.emplace_back(std::span<const uint8_t>(b));
+    }
+    open(std::move(list), dir.path());
+    grid()->setFocusCell(1, 1);
+    TProtocolPanel* panel = window_->protocolPanel();
+    int finished = 0;
+    connect(panel, &TProtocolPanel::analysisFinished, panel, [&finished] { ++finished; });
+    bool stopped = false, busyAfterStop = false, closedAfterStop = true;
+    int finishedInside = -1;
+    size_t sizeAfterDelete = 0;
+    connect(panel->gauge(), &QProgressBar::valueChanged, panel, [&](int value) {
+      if (stopped || value < 20) return;
+      stopped = true;
+      panel->stopButton()->click();
+      busyAfterStop = window_->busyWithList();
+      trigger("DeleteByLength");  // every packet has the same length
+      sizeAfterDelete = window_->packets().size();
+      closedAfterStop = window_->close();
+      panel->analyseButton()->click();
+      finishedInside = finished;
+    });
+    panel->AnalizeProtocols();
+    QVERIFY(stopped);
+    QVERIFY(busyAfterStop);
+    QCOMPARE(sizeAfterDelete, size_t{50});
+    QVERIFY(!closedAfterStop);
+    QCOMPARE(finishedInside, 0);
+    QCOMPARE(finished, 1);
+    QVERIFY(!window_->busyWithList());
+    trigger("DeleteByLength");
+    QCOMPARE(window_->packets().size(), size_t{0});
+  }
 };
 
 }  // namespace pakscope::test
