@@ -31,8 +31,9 @@ bool FrameOutput::finish(File& file, const std::string& name) {
 }
 
 void FrameOutput::flushPending() {
-  if (packets_ && !pending_.empty())
-    std::fwrite(pending_.data(), 1, pending_.size(), packets_.get());
+  if (packets_ && !pending_.empty() &&
+      std::fwrite(pending_.data(), 1, pending_.size(), packets_.get()) != pending_.size())
+    writeFailed_ = true;
   pending_.clear();
 }
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -216,6 +219,47 @@ TEST(Processor, FramesTooLongForARecordAreNotWritten) {
   rig.p.Process(w.bytes());
   EXPECT_EQ(rig.records(), std::vector<Bytes>{Bytes({1, 2, 3})});
   EXPECT_EQ(rig.callbacks.size(), 2u);
+}
+
+// A limit on the size of written files stands for a full disk: writes beyond it
+// fail (with the signal ignored) instead of ending the process.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &old_);
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{std::min(bytes, old_.rlim_max), old_.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, oldHandler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit old_{};
+  void (*oldHandler_)(int) = nullptr;
+};
+
+TEST(Processor, PacketRecordsThatCannotBeWrittenAreReported) {
+  HdlcBitWriter w;
+  w.flag();
+  // More than the records gathered before one write, so that a write fails
+  // in the middle of the piece as well as at its end.
+  for (int i = 0; i < 400; ++i) w.frame(Bytes(4000, static_cast<uint8_t>(i)), false);
+  for (bool withText : {false, true}) {
+    SCOPED_TRACE(withText);
+    Rig rig;
+    rig.p.SetOutput(true, withText);
+    {
+      const FileSizeLimit limit(1000);
+      rig.p.Process(w.bytes());
+    }
+    EXPECT_EQ(rig.callbacks.size(), 400u);
+    EXPECT_TRUE(rig.p.writeFailed());
+  }
 }
 
 }  // namespace
