@@ -58,9 +58,12 @@ std::optional<int32_t> ParsePeriod(std::string_view text) {
 void progressCallback(ProgressRecord& record, CHost& host) {
   record.stopMarker = host.stopRequested() ? kStopMarker : 0;
   if (record.total == 0) return;
-  const auto position = static_cast<int>(record.done * 100 / record.total);
-  if (position == host.progress()) return;
-  host.setProgress(position);
+  const uint64_t percent = record.done * 100 / record.total;
+  // A file that others append to grows past the size taken at the start: the
+  // gauge stays full, and events still run so that STOP can end the reading.
+  const int position = percent > 100 ? 100 : static_cast<int>(percent);
+  if (percent <= 100 && position == host.progress()) return;
+  if (position != host.progress()) host.setProgress(position);
   std::this_thread::yield();
   host.processEvents();
 }

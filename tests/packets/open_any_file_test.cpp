@@ -213,5 +213,17 @@ TEST(ProgressCallback, MovesTheGaugeOnlyOnWholePercentChanges) {
   EXPECT_EQ(empty.stopMarker, kStopMarker);
 }
 
+TEST(ProgressCallback, FileGrowingDuringTheConversionKeepsTheGaugeFull) {
+  RecordingHost host;
+  ProgressRecord r{1000, 1500, 0};  // others append to a bit file while it is read
+  progressCallback(r, host);
+  EXPECT_EQ(host.gauge, 100);
+  r.done = 2500;
+  progressCallback(r, host);
+  EXPECT_EQ(host.gauge, 100);
+  EXPECT_EQ(host.eventsProcessed, 2);  // STOP is still noticed
+  EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "gauge 100"), 1);
+}
+
 }  // namespace
 }  // namespace pakscope
