@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QColorDialog>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
@@ -447,11 +448,17 @@ void TMainForm::FileClose() {
 }
 
 void TMainForm::ApplyApplicationFont(const QFont& font) {
+  ApplyApplicationFont(font, fontColour_);
+}
+
+void TMainForm::ApplyApplicationFont(const QFont& font, const QColor& colour) {
   font_ = font;
+  fontColour_ = colour;
   QList<QPointer<TMDIChild>> windows;
   for (TMDIChild* child : packetWindows()) windows << child;
   for (const QPointer<TMDIChild>& child : windows) {
     if (!child) continue;
+    child->view().fontColour = fontColour_;
     child->ApplyFont(font_);
     QCoreApplication::processEvents();
   }
@@ -460,12 +467,21 @@ void TMainForm::ApplyApplicationFont(const QFont& font) {
 void TMainForm::FontItem() {
   QFontDialog dialog(font_, this);
   dialog.setOption(QFontDialog::DontUseNativeDialog);
+  // The dialog offers no text colour of its own: a button beside OK picks it.
+  QColor colour = fontColour_;
   if (auto* box = dialog.findChild<QDialogButtonBox*>()) {
+    QPushButton* pick = box->addButton(QStringLiteral("Цвет…"), QDialogButtonBox::ActionRole);
+    pick->setObjectName(QStringLiteral("FontColour"));
+    connect(pick, &QPushButton::clicked, &dialog, [&dialog, &colour] {
+      const QColor chosen = QColorDialog::getColor(colour, &dialog, QStringLiteral("Цвет"),
+                                                   QColorDialog::DontUseNativeDialog);
+      if (chosen.isValid()) colour = chosen;
+    });
     QPushButton* apply = box->addButton(QDialogButtonBox::Apply);
     connect(apply, &QPushButton::clicked, this,
-            [this, &dialog] { ApplyApplicationFont(dialog.currentFont()); });
+            [this, &dialog, &colour] { ApplyApplicationFont(dialog.currentFont(), colour); });
   }
-  if (dialog.exec() == QDialog::Accepted) ApplyApplicationFont(dialog.selectedFont());
+  if (dialog.exec() == QDialog::Accepted) ApplyApplicationFont(dialog.selectedFont(), colour);
 }
 
 void TMainForm::HelpAbout() {

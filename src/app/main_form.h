@@ -59,8 +59,9 @@ class TMainForm : public QMainWindow {
   bool OpenWithPacketize(const QString& fileName);
   // The clipboard paste with a given text.
   void PasteText(const QString& text);
-  // Gives the font to every open packet window.
+  // Gives the font (and the text colour) to every open packet window.
   void ApplyApplicationFont(const QFont& font);
+  void ApplyApplicationFont(const QFont& font, const QColor& colour);
   void AddRecentFile(const QString& path);
   void LoadSettings();
   void SaveSettings();

@@ -1,10 +1,12 @@
 // The main window: files, paste, drops, menus, settings and recent files.
 #include <QAction>
+#include <QColorDialog>
 #include <QDir>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -363,6 +365,38 @@ class MainWindowTest : public QObject {
       QVERIFY(child->view().cellWidth > before[static_cast<size_t>(i++)]);
       QCOMPARE(child->view().font.pointSize(), 20);
     }
+  }
+
+  // The font dialog also picks the text colour: it reaches every packet
+  // window and is stored as 0x00BBGGRR.
+  void theFontDialogPicksTheTextColour() {
+    make();
+    form_->PasteText(QStringLiteral("01 02"));
+    bool colourButton = false;
+    QTimer::singleShot(0, form_.get(), [&colourButton] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      if (dialog == nullptr) return;
+      if (auto* pick = dialog->findChild<QPushButton*>(QStringLiteral("FontColour"))) {
+        colourButton = true;
+        QTimer::singleShot(0, [] {
+          if (auto* colours = qobject_cast<QColorDialog*>(QApplication::activeModalWidget())) {
+            colours->setCurrentColor(QColor(0, 0, 255));
+            colours->accept();
+          } else if (QWidget* other = QApplication::activeModalWidget()) {
+            other->close();
+          }
+        });
+        pick->click();
+      }
+      if (auto* fonts = qobject_cast<QDialog*>(dialog)) fonts->accept();
+    });
+    form_->action(QStringLiteral("FontItem"))->trigger();
+    QVERIFY(colourButton);
+    QCOMPARE(form_->fontColour(), QColor(0, 0, 255));
+    QCOMPARE(active()->view().fontColour, QColor(0, 0, 255));
+    form_->close();
+    QSettings settings(QStringLiteral("Vorlund"), QStringLiteral("Pakscope"));
+    QCOMPARE(settings.value(QStringLiteral("Font Color")).toInt(), 0xFF0000);
   }
 
   void closingWaitsForWindowsStillLoading() {
