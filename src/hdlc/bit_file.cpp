@@ -139,7 +139,12 @@ BitFileResult Packetize(const std::string& bitFileName, const std::string& packe
   double threshold = 0;
   // True when the user asked to stop; calls the callback about every 5 %.
   auto stopAsked = [&] {
-    if (record.total == 0) return false;
+    // A stream of unknown size (a pipe, a device) has no share to show, but
+    // STOP must still be able to end it.
+    if (record.total == 0) {
+      if (progress) progress(record);
+      return record.stopMarker == kStopMarker;
+    }
     const double share = static_cast<double>(record.done) / static_cast<double>(record.total);
     if (share <= threshold) return false;
     if (progress) progress(record);

@@ -57,7 +57,12 @@ std::optional<int32_t> ParsePeriod(std::string_view text) {
 
 void progressCallback(ProgressRecord& record, CHost& host) {
   record.stopMarker = host.stopRequested() ? kStopMarker : 0;
-  if (record.total == 0) return;
+  if (record.total == 0) {
+    // A stream of unknown size: no gauge to move, but STOP must get through.
+    std::this_thread::yield();
+    host.processEvents();
+    return;
+  }
   const uint64_t percent = record.done * 100 / record.total;
   // A file that others append to grows past the size taken at the start: the
   // gauge stays full, and events still run so that STOP can end the reading.

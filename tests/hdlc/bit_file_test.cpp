@@ -1,9 +1,14 @@
 #include "hdlc/bit_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "hdlc/hdlc_encoder.h"
@@ -106,6 +111,34 @@ TEST(Packetize, StopEndsAfterThePieceAndKeepsItsPackets) {
   ASSERT_EQ(Packetize(f.bit, f.qpk, 8, stop), BitFileResult::Done);
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(std::filesystem::file_size(f.qpk), 3u * 1'048'576);  // one piece of 1-byte records
+}
+
+// A stream of unknown size (a pipe, a device) shows no share, but the callback
+// still runs after every piece so that STOP can end an endless one.
+TEST(Packetize, StreamOfUnknownSizeStillAsksAboutStop) {
+  Files f;
+  const std::string fifo = f.dir.file("line.fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const auto oldPipeHandler = std::signal(SIGPIPE, SIG_IGN);
+  std::thread writer([&] {
+    const int fd = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+    const Bytes chunk(65'536, 0x5A);
+    for (int i = 0; i < 64 && fd >= 0; ++i)  // 4 MB, unless the reader leaves first
+      if (::write(fd, chunk.data(), chunk.size()) < 0) break;
+    if (fd >= 0) ::close(fd);
+  });
+  int calls = 0;
+  auto stop = [&](ProgressRecord& r) {
+    ++calls;
+    EXPECT_EQ(r.total, 0u);
+    r.stopMarker = kStopMarker;
+  };
+  const BitFileResult result = Packetize(fifo, f.qpk, 8, stop);
+  writer.join();
+  std::signal(SIGPIPE, oldPipeHandler);
+  EXPECT_EQ(result, BitFileResult::Done);
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(std::filesystem::file_size(f.qpk), 3u * 1'048'576);  // the first piece
 }
 
 TEST(BitFiles, UnreadableInputWritesNothing) {

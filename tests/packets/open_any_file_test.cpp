@@ -213,6 +213,16 @@ TEST(ProgressCallback, MovesTheGaugeOnlyOnWholePercentChanges) {
   EXPECT_EQ(empty.stopMarker, kStopMarker);
 }
 
+TEST(ProgressCallback, StreamOfUnknownSizeLetsEventsRun) {
+  RecordingHost host;
+  host.gauge = 7;
+  ProgressRecord pipe{0, 5'000'000, 0};  // a pipe or a device has no size
+  progressCallback(pipe, host);
+  progressCallback(pipe, host);
+  EXPECT_EQ(host.eventsProcessed, 2);
+  EXPECT_EQ(host.gauge, 7);
+}
+
 TEST(ProgressCallback, FileGrowingDuringTheConversionKeepsTheGaugeFull) {
   RecordingHost host;
   ProgressRecord r{1000, 1500, 0};  // others append to a bit file while it is read
