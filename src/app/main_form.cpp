@@ -48,6 +48,11 @@ QString Q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// A file name as a menu item shows it: "&" would otherwise mark an access key.
+QString MenuText(QString text) {
+  return text.replace(u'&', QStringLiteral("&&"));
+}
+
 QMdiSubWindow* FrameOf(TMDIChild* child) {
   return child ? qobject_cast<QMdiSubWindow*>(child->parentWidget()) : nullptr;
 }
@@ -258,7 +263,8 @@ void TMainForm::fillWindowMenu() {
   if (!frames.isEmpty()) windows_->addSeparator();
   int number = 1;
   for (QMdiSubWindow* frame : frames) {
-    QAction* item = windows_->addAction(QString::number(number++) + u' ' + frame->windowTitle());
+    QAction* item =
+        windows_->addAction(QString::number(number++) + u' ' + MenuText(frame->windowTitle()));
     item->setCheckable(true);
     item->setChecked(frame == mdi_->activeSubWindow());
     connect(item, &QAction::triggered, this, [this, frame] { mdi_->setActiveSubWindow(frame); });
@@ -557,7 +563,7 @@ void TMainForm::rebuildHistoryMenu() {
       });
       items << item;
     }
-    item->setText(Q(RecentFiles::Caption(entries[k])));
+    item->setText(MenuText(Q(RecentFiles::Caption(entries[k]))));
   }
 }
 

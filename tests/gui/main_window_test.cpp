@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
@@ -270,6 +271,10 @@ class MainWindowTest : public QObject {
     std::string cyrillic;
     for (int i = 0; i < 160; ++i) cyrillic += "ф";
     QCOMPARE(RecentFiles::Caption(cyrillic), "......." + cyrillic.substr(20));
+    // A "&" in a path is shown, not taken for an access key.
+    form_->AddRecentFile(QStringLiteral("/R&D/x.qpk"));
+    QCOMPARE(form_->historyMenu()->actions().at(0)->text(), QStringLiteral("/R&&D/x.qpk"));
+    QCOMPARE(form_->recentFiles().entries().front(), std::string("/R&D/x.qpk"));
   }
 
   void aRecentFileOpensFromTheMenu() {
@@ -490,6 +495,25 @@ class MainWindowTest : public QObject {
     TMDIChild* child = qobject_cast<TMDIChild*>(frames[0]->widget());
     child->action(QStringLiteral("MaxMin"))->trigger();
     QVERIFY(!frames[0]->isMinimized() && !frames[0]->isMaximized());
+  }
+
+  void theWindowMenuListsThePacketWindows() {
+    make();
+    TempDir dir;
+    const std::string file = dir.file("R&D.pcap");
+    writeFile(file, readFile(Sample().toStdString()));
+    QVERIFY(form_->OpenFile(Q(file)));
+    form_->PasteText(QStringLiteral("01"));  // into the active window
+    auto* menu = form_->findChild<QMenu*>(QStringLiteral("WindowMenu"));
+    QVERIFY(menu);
+    emit menu->aboutToShow();
+    QStringList items;
+    for (QAction* a : menu->actions())
+      items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    QString caption = Q(file);
+    caption.replace(QStringLiteral("&"), QStringLiteral("&&"));
+    QCOMPARE(items, (QStringList{"&Каскад", "Горизонтально", "Вертикально", "Свернуть все",
+                                 "Развернуть все", "-", "1 " + caption}));
   }
 
   void helpWithoutItsFileDoesNothing() {
