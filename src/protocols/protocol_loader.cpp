@@ -37,7 +37,8 @@ bool LoadProtocols(const std::filesystem::path& folder, ProtocolTables& tables, 
   std::error_code ec;
   for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
        it.increment(ec)) {
-    if (it->is_directory(ec)) continue;
+    // Devices and pipes are no descriptions: reading them could wait or never end.
+    if (!it->is_regular_file(ec)) continue;
     std::string name = it->path().filename().string();
     if (HasDescriptionExtension(name)) names.push_back(std::move(name));
   }

@@ -11,7 +11,7 @@ namespace pakscope {
 // in the byte order of their file names, which fixes the protocol numbers,
 // then appends the built-in protocols. False, with empty tables, when no
 // description was compiled or an error stopped the load. Files that cannot
-// be read are passed over silently.
+// be read, and entries that are not regular files, are passed over silently.
 bool LoadProtocols(const std::filesystem::path& folder, ProtocolTables& tables, CHost& host);
 
 // "Data/Protocols" beside the running program, or beside the folder that

@@ -90,6 +90,21 @@ TEST(Loader, UnreadableFilesArePassedOverSilently) {
   EXPECT_TRUE(host.messages.empty());
 }
 
+// Only regular files are descriptions: a device would read as an empty or an
+// endless text, and a pipe would wait for a writer that never comes.
+TEST(Loader, EntriesThatAreNotRegularFilesArePassedOver) {
+  TempDir dir;
+  WriteDescription(dir, "1.CFG", Named("A"));
+  std::filesystem::create_symlink("/dev/null", dir.path() / "2.CFG");
+  ASSERT_EQ(::mkfifo(dir.file("3.CFG").c_str(), 0600), 0);
+  std::filesystem::create_symlink(dir.path() / "1.CFG", dir.path() / "4.CFG");
+  RecordingHost host;
+  ProtocolTables tables;
+  ASSERT_TRUE(LoadProtocols(dir.path(), tables, host));
+  EXPECT_EQ(Names(tables), (std::vector<std::string>{"A", "A", "n/a", "Bad CRC"}));
+  EXPECT_TRUE(host.messages.empty());
+}
+
 TEST(Loader, FailsWithoutAnyDescription) {
   struct Case {
     const char* what;
