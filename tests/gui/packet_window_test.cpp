@@ -195,6 +195,9 @@ class PacketWindowTest : public QObject {
     trigger("ColorGray");
     key(Qt::Key_Asterisk);
     QCOMPARE(colours(), (std::vector<int>{9, 9, 9, 9}));
+    trigger("ColorLime");
+    key(Qt::Key_Asterisk, Qt::KeypadModifier);  // the keypad's star too
+    QCOMPARE(colours(), (std::vector<int>{3, 3, 3, 3}));
   }
 
   void shiftClickColoursFromTheRowOfTheShiftPress() {
