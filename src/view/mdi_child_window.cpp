@@ -399,6 +399,16 @@ void TMDIChild::ShowStatusBar(bool shown) {
   statusBar()->setVisible(shown);
 }
 
+bool TMDIChild::event(QEvent* event) {
+  // Hints belong in the main window's status bar: passed on, they leave the
+  // seven panels of this window in view.
+  if (event->type() == QEvent::StatusTip) {
+    event->ignore();
+    return false;
+  }
+  return QMainWindow::event(event);
+}
+
 void TMDIChild::closeEvent(QCloseEvent* event) {
   if (busyWithList()) {
     event->ignore();

@@ -89,6 +89,7 @@ class TMDIChild : public QMainWindow {
   void repaintGrid();
 
  protected:
+  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
 

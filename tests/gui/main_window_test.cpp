@@ -404,6 +404,17 @@ class MainWindowTest : public QObject {
     QCOMPARE(settings.value(QStringLiteral("Font Color")).toInt(), 0xFF0000);
   }
 
+  // The long hints of a packet window's commands go to the main window's
+  // status bar; the packet window's own panels stay in view.
+  void hintsShowInTheMainStatusBar() {
+    make();
+    form_->PasteText(QStringLiteral("01"));
+    QAction* inverse = active()->action(QStringLiteral("Inverse"));
+    inverse->showStatusText(active()->toolBar());
+    QCOMPARE(form_->statusBar()->currentMessage(), QStringLiteral("Инверсия сигнала"));
+    QCOMPARE(active()->statusBar()->currentMessage(), QString());
+  }
+
   void closingWaitsForWindowsStillLoading() {
     make();
     form_->PasteText(QStringLiteral("01"));
