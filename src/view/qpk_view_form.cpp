@@ -53,7 +53,6 @@ void CQpkView::ApplyFont(const QFont& newFont) {
   font = newFont;
   fixedFont_ = font;
   fixedFont_.setPointSize(8);
-  fixedFont_.setBold(false);
   fixedBoldFont_ = fixedFont_;
   fixedBoldFont_.setBold(true);
   const QFontMetrics fm(font);

@@ -114,6 +114,17 @@ class GridPaintTest : public QObject {
     QCOMPARE(CountDark(render(), header), plainInk);
   }
 
+  // Fixed cells take the cell font at 8 points, its style included.
+  void fixedCellsKeepTheStyleOfTheCellFont() {
+    open(Packets({{1, 2, 3}, {4, 5, 6}}));
+    window_->grid()->setFocusCell(1, 2);
+    const int plainInk = CountDark(render(), cell(2, 0));
+    QFont bold(QStringLiteral("DejaVu Sans"), 9);
+    bold.setBold(true);
+    window_->ApplyFont(bold);
+    QVERIFY(CountDark(render(), cell(2, 0)) > plainInk);
+  }
+
   void bitModeDrawsStripesAndNoText() {
     open(Packets({{0x05, 0xFF}, {0x00}}));
     window_->action(QStringLiteral("ViewBit"))->trigger();
