@@ -186,15 +186,16 @@ void TMainForm::buildMenus() {
   });
   // The display modes: the packet window's own commands with these keys do the
   // work; the menu copies forward to the active window.
-  const std::pair<const char*, const char*> modes[] = {{"ViewDec", "Десятичный\tShift+F1"},
-                                                       {"ViewHex", "Шестнадцатеричный\tShift+F2"},
-                                                       {"ViewBin", "Двоичный\tShift+F3"},
-                                                       {"ViewTxt", "Текстовый\tShift+F4"},
-                                                       {"ViewBit", "Битовый\tShift+F5"}};
+  const std::tuple<const char*, const char*, const char*> modes[] = {
+      {"ViewDec", "Десятичный\tShift+F1", "Десятичное представление"},
+      {"ViewHex", "Шестнадцатеричный\tShift+F2", "Шестнадцатеричное представление"},
+      {"ViewBin", "Двоичный\tShift+F3", "Двоичное представление"},
+      {"ViewTxt", "Текстовый\tShift+F4", "Символьное представление"},
+      {"ViewBit", "Битовый\tShift+F5", "Битовое представление"}};
   const char* const labels[] = {"10", "16", "01", "Aa", "▮▯"};
   int index = 0;
-  for (const auto& [name, caption] : modes) {
-    QAction* item = makeAction(QStringLiteral("Main") + Q(name), Q(caption), {}, {});
+  for (const auto& [name, caption, hint] : modes) {
+    QAction* item = makeAction(QStringLiteral("Main") + Q(name), Q(caption), Q(hint), Q(hint));
     item->setIconText(Q(labels[index++]));
     const QString childAction = Q(name);
     connect(item, &QAction::triggered, this, [this, childAction] {

@@ -111,6 +111,20 @@ class MainWindowTest : public QObject {
       QCOMPARE(a->shortcut(), key);
       if (*hint) QCOMPARE(a->statusTip(), QString::fromUtf8(hint));
     }
+    // The tool bar's copies of the display modes show the hints of the packet
+    // window's commands, not their menu text with its key.
+    const std::pair<const char*, const char*> modeHints[] = {
+        {"MainViewDec", "Десятичное представление"},
+        {"MainViewHex", "Шестнадцатеричное представление"},
+        {"MainViewBin", "Двоичное представление"},
+        {"MainViewTxt", "Символьное представление"},
+        {"MainViewBit", "Битовое представление"}};
+    for (const auto& [name, hint] : modeHints) {
+      QAction* a = form_->action(QString::fromUtf8(name));
+      QVERIFY2(a, name);
+      QCOMPARE(a->toolTip(), QString::fromUtf8(hint));
+      QCOMPARE(a->statusTip(), QString::fromUtf8(hint));
+    }
     QCOMPARE(form_->windowTitle(), QStringLiteral("Pakscope"));
     QCOMPARE(form_->action(QStringLiteral("HELP"))->text(), QStringLiteral("Cправка"));
     QVERIFY(!form_->action(QStringLiteral("STOPBtn"))->isVisible());
