@@ -252,6 +252,25 @@ const Case kCapturedMisses[] = {
     {"IPv6 type with IPv4 inside", Ethernet(0x86DD) + Ipv4(6) + Tcp() + Filler(20), "n/a@0+0"},
 };
 
+// MTP2 has no fixed address, so a frame of another link can look like one. A
+// station whose address bytes 3 and 4 read as a length and a service octet,
+// and a frame to it that nothing else knows: the frames after it stay Ethernet.
+TEST_F(ShippedDescriptions, FramesAfterAnMtp2LookalikeStayEthernet) {
+  const Bytes station{0x00, 0x11, 0x0A, 0x02, 0x44, 0x55, 0x00, 0x66, 0x77, 0x88, 0x99, 0xAA};
+  TPrAnalizer a{ProtocolTables(*tables_)};
+  PacketList list;
+  list.push_back(Packet(station + Bytes{0x88, 0xCC} + Filler(46)));
+  list.push_back(Packet(station + Bytes{0x08, 0x00} + Ipv4(17) + Udp() + Filler(12)));
+  list.push_back(Packet(station + Bytes{0x86, 0xDD} + Ipv6(6) + Tcp()));
+  list.push_back(Packet(Padded(station + Bytes{0x08, 0x06} + Arp())));
+  list.push_back(Packet(station + Bytes{0x81, 0x00} + Vlan(0x0800) + Ipv4(6) + Tcp()));
+  a.AnalizePackets(list);
+  EXPECT_EQ(LayerText(a, list[1]), "Ethernet II@0+14 IPv4@14+20 UDP@34+8");
+  EXPECT_EQ(LayerText(a, list[2]), "Ethernet II@0+14 IPv6@14+40 TCP@54+20");
+  EXPECT_EQ(LayerText(a, list[3]), "Ethernet II@0+14 ARP@14+28");
+  EXPECT_EQ(LayerText(a, list[4]), "Ethernet II@0+14 802.1Q@14+4 IPv4@18+20 TCP@38+20");
+}
+
 TEST_F(ShippedDescriptions, CapturedEthernetTraffic) {
   Check(kCaptured);
   Check(kCapturedMisses);
