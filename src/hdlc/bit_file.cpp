@@ -58,8 +58,12 @@ int64_t readFull(int fd, uint8_t* data, size_t size) {
 
 // Opens the bit file and takes its size; -1 when it cannot be read.
 int openBitFile(const std::string& name, ProgressRecord& record) {
-  Fd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
+  // A named pipe without a writer would block the open for ever: open without
+  // waiting, then read normally.
+  Fd fd(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.ok()) return -1;
+  const int flags = ::fcntl(fd.get(), F_GETFL);
+  if (flags == -1 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) == -1) return -1;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
   record.total = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;

@@ -1,10 +1,16 @@
 #include "packets/open_any_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "hdlc/hdlc_encoder.h"
@@ -149,6 +155,32 @@ TEST(OpenAnyFile, UnreadableBitFileIsReportedWithoutDetection) {
   EXPECT_EQ(OpenWithPacketization(dir.file("missing.bit"), list, again), 0u);
   EXPECT_EQ(again.messageTexts(), std::vector<std::string>{"Не удаётся открыть файл"});
   EXPECT_FALSE(std::filesystem::exists(dir.file("missing.bit.qpk")));
+}
+
+TEST(OpenAnyFile, PipeWithoutAWriterDoesNotBlockTheOpen) {
+  TempDir dir;
+  const std::string pipe = dir.file("line.bit");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  // Should the open block after all, a late writer releases it so the test ends.
+  std::atomic<bool> done{false};
+  std::atomic<bool> released{false};
+  std::thread watchdog([&] {
+    for (int i = 0; i < 300 && !done; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (!done) {
+      released = true;
+      const int fd = ::open(pipe.c_str(), O_WRONLY);
+      if (fd >= 0) ::close(fd);
+    }
+  });
+  RecordingHost host;
+  host.answers = {MsgResult::No};  // no HDLC: do not packetize
+  PacketList list;
+  EXPECT_EQ(OpenAnyFile(pipe, list, host), 0u);
+  done = true;
+  watchdog.join();
+  EXPECT_FALSE(released) << "the open waited for a writer";
+  EXPECT_TRUE(called(host, "status0 Протокол HDLC не обнаружен"));
 }
 
 TEST(OpenWithPacketization, CutsAnyFileIncludingPacketFiles) {
