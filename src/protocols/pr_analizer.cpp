@@ -81,19 +81,25 @@ int TPrAnalizer::AnalizePackets(PacketList& list) {
 
   std::array<TPacketProtInfo, kMaxLayers> layers;
   for (uint32_t i = 0; i < packetCount_; ++i) {
-    PACKET& packet = list[i];
-    bytes_ = packet.data.get();
-    length_ = packet.length & 0xFFFF;
-    size_t layerCount = 0;
-    headerStart_ = 0;
     if (progress) {
       progress(static_cast<int>((uint64_t{i} * 100 + 100) / packetCount_), progressUser);
+      // The callback lets events run; should the list have shrunk meanwhile,
+      // the run ends rather than read packets that are gone.
+      if (list.size() < packetCount_) {
+        packetCount_ = static_cast<uint32_t>(list.size());
+        if (i >= packetCount_) break;
+      }
       if (!running) {
         // The packets not reached keep no layers of an earlier run.
         for (uint32_t rest = i; rest < packetCount_; ++rest) list[rest].clearLayers();
         break;
       }
     }
+    PACKET& packet = list[i];
+    bytes_ = packet.data.get();
+    length_ = packet.length & 0xFFFF;
+    size_t layerCount = 0;
+    headerStart_ = 0;
 
     for (bool stop = false; !stop;) {
       Selection s;

@@ -396,6 +396,22 @@ TEST(AnalyserRun, ProgressIsReportedAndStopKeepsWhatWasDone) {
   EXPECT_TRUE(list[2].layers().empty());
 }
 
+TEST(AnalyserRun, AListThatShrinksDuringTheRunEndsItSafely) {
+  TPrAnalizer a = MakeAnalyser({Anything("A", 1)});
+  PacketList list;
+  for (int i = 0; i < 4; ++i) list.push_back(Packet(Zeros(10)));
+  // Events run inside the progress callback; here they throw packets out.
+  a.progress = [&](int, void*) {
+    if (list.size() != 4) return;
+    PacketList kept;
+    kept.push_back(Packet(Zeros(10)));
+    list = std::move(kept);
+  };
+  EXPECT_EQ(a.AnalizePackets(list), 0);
+  EXPECT_EQ(list.size(), 1u);
+  EXPECT_FALSE(list[0].layers().empty());
+}
+
 TEST(AnalyserRun, NotLoadedChangesNothing) {
   RecordingHost host;
   TPrAnalizer a(CompileAll({}, host));
