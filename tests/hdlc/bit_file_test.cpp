@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <random>
@@ -120,13 +121,20 @@ TEST(Packetize, StreamOfUnknownSizeStillAsksAboutStop) {
   const std::string fifo = f.dir.file("line.fifo");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const auto oldPipeHandler = std::signal(SIGPIPE, SIG_IGN);
+  // A reader of our own lets the writer open at once, so the stream has its
+  // writer before the conversion opens it; closing it afterwards ends the writer.
+  const int holder = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  std::atomic<bool> opened{false};
   std::thread writer([&] {
     const int fd = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+    opened = true;
     const Bytes chunk(65'536, 0x5A);
-    for (int i = 0; i < 64 && fd >= 0; ++i)  // 4 MB, unless the reader leaves first
+    for (int i = 0; i < 64 && fd >= 0; ++i)  // 4 MB, unless the readers leave first
       if (::write(fd, chunk.data(), chunk.size()) < 0) break;
     if (fd >= 0) ::close(fd);
   });
+  while (!opened) std::this_thread::yield();
   int calls = 0;
   auto stop = [&](ProgressRecord& r) {
     ++calls;
@@ -134,6 +142,7 @@ TEST(Packetize, StreamOfUnknownSizeStillAsksAboutStop) {
     r.stopMarker = kStopMarker;
   };
   const BitFileResult result = Packetize(fifo, f.qpk, 8, stop);
+  ::close(holder);
   writer.join();
   std::signal(SIGPIPE, oldPipeHandler);
   EXPECT_EQ(result, BitFileResult::Done);
