@@ -43,8 +43,6 @@ uint8_t* mapChunk() {
   if (start + 2 * kChunkSize > tail)
     ::munmap(reinterpret_cast<void*>(tail), start + 2 * kChunkSize - tail);
   auto* chunk = reinterpret_cast<uint8_t*>(aligned);
-  // One huge page per chunk where the system allows it: far fewer page faults.
-  ::madvise(chunk, kChunkSize, MADV_HUGEPAGE);
   new (chunk) ChunkHeader{kArenaBias};  // the arena's own hold on the chunk
   chunkBytes.fetch_add(kChunkSize, std::memory_order_relaxed);
   return chunk;
@@ -91,12 +89,6 @@ PacketData PacketArena::allocate(uint32_t length) {
   uint8_t* slice = chunk_ + used_;
   used_ += length;
   return PacketData::fromArenaSlice(slice);
-}
-
-void AdviseHugePages(void* address, size_t bytes) noexcept {
-  const auto begin = (reinterpret_cast<uintptr_t>(address) + kChunkSize - 1) & ~(kChunkSize - 1);
-  const auto end = (reinterpret_cast<uintptr_t>(address) + bytes) & ~(kChunkSize - 1);
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
 size_t PacketArena::bytesInUse() noexcept {

@@ -80,8 +80,4 @@ class PacketArena {
   uint32_t slices_ = 0;  // slices handed out of chunk_ so far
 };
 
-// Asks for huge pages on the whole 2 MB pages inside [address, address + bytes):
-// fewer page faults when a large block is first touched. A hint only.
-void AdviseHugePages(void* address, size_t bytes) noexcept;
-
 }  // namespace pakscope

@@ -76,7 +76,6 @@ void reserveForTheRest(PacketList& list, const RecordCursor& cursor, uint64_t vi
   const auto wanted = static_cast<size_t>(std::min(estimate, bound));
   if (wanted <= list.capacity()) return;
   list.reserve(wanted);
-  AdviseHugePages(list.data(), list.capacity() * sizeof(PACKET));
 }
 
 void yieldAndProcess(CHost& host) {
