@@ -293,9 +293,11 @@ void TMDIChild::buildPopup() {
 void TMDIChild::buildStatusBar() {
   QStatusBar* bar = statusBar();
   bar->setSizeGripEnabled(false);
-  // One row of fixed-width panels: a narrow window cuts the row off at its
-  // right edge instead of pushing the panels over each other.
-  auto* row = new QWidget(bar);
+  // One row of fixed-width panels inside a plain strip that no layout manages:
+  // a narrow window cuts the row off at its right edge, and no layout can
+  // squeeze the panels over each other.
+  auto* strip = new QWidget(bar);
+  auto* row = new QWidget(strip);
   QFont small = row->font();
   small.setPointSize(8);
   row->setFont(small);
@@ -318,7 +320,10 @@ void TMDIChild::buildStatusBar() {
       layout->addWidget(panels_[i]);
     }
   }
-  bar->addWidget(row);
+  layout->activate();
+  row->move(0, 0);
+  strip->setMinimumSize(0, row->sizeHint().height());
+  bar->addWidget(strip, 1);
   bar->setMinimumWidth(0);
 }
 

@@ -1,8 +1,11 @@
 // The packet window driven with keys, mouse and its commands.
 #include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -138,6 +141,34 @@ class PacketWindowTest : public QObject {
     QCOMPARE(window_->currentColumn(), 3);
     QCOMPARE(window_->currentRow(), 1);
     QCOMPARE(window_->statusText(3), QStringLiteral("dec: 3 | hex: 03 | bin: 11000000"));
+  }
+
+  void narrowWindowCutsTheStatusPanelsOffInsteadOfOverlapping() {
+    // Inside the main window's area a narrow packet window gets less room than
+    // its panels need; they must be cut off, not pushed over each other.
+    QMdiArea area;
+    auto* child =
+        new TMDIChild(host_, dialogs_, QFont(QStringLiteral("DejaVu Sans"), 9), "/nonexistent");
+    child->packets() = Packets({{1, 2, 3}});
+    child->setLoaded(true);
+    QMdiSubWindow* sub = area.addSubWindow(child);
+    area.resize(900, 600);
+    area.show();
+    sub->resize(400, 300);
+    child->RefreshGrid(3);
+    QCoreApplication::processEvents();
+    QVERIFY(child->width() < 400);
+    QLabel* count = nullptr;
+    QLabel* lengths = nullptr;
+    for (QLabel* label : child->statusBar()->findChildren<QLabel*>()) {
+      if (label->text().startsWith(QStringLiteral("Всего"))) count = label;
+      if (label->text().startsWith(QStringLiteral("Длина"))) lengths = label;
+    }
+    QVERIFY(count != nullptr && lengths != nullptr);
+    QCOMPARE(count->width(), 150);
+    QCOMPARE(lengths->width(), 150);
+    const int countX = count->mapTo(child, QPoint()).x();
+    QVERIFY(lengths->mapTo(child, QPoint()).x() >= countX + 150);
   }
 
   void navigationKeysMoveThroughTheWholeList() {
