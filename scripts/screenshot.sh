@@ -13,6 +13,7 @@ cmake --build --preset release --target pakscope pakscope_data
 file=${1:-samples/sample.bit}
 output=${2:-docs/screenshot.png}
 mkdir -p "$(dirname "$output")"
+output=$(realpath -m "$output")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # The bit file is converted next to itself; convert a copy, not the sample.
@@ -30,7 +31,7 @@ Font%20Size=9
 ChildWindowState=2
 CONF
 # Hexadecimal view with the protocol tree of the capture beside it.
-XDG_CONFIG_HOME="$work/config" PAKSCOPE_SCREENSHOT="$PWD/$output" \
+XDG_CONFIG_HOME="$work/config" PAKSCOPE_SCREENSHOT="$output" \
   PAKSCOPE_SCREENSHOT_CLICKS=ViewHex,ViewProtocols,AnalizeProtocols \
   xvfb-run -a -s "-screen 0 1280x800x24" \
   build/release/pakscope "$work/$(basename "$file")"
