@@ -12,9 +12,9 @@
 #include <random>
 
 #include "packets/packet_data.h"
-#include "view/grid_window.h"
-#include "view/mdi_child_window.h"
-#include "view/save_dialog_form.h"
+#include "gui/view/draw_grid.h"
+#include "gui/view/packet_window.h"
+#include "gui/packets/save_dialog.h"
 
 namespace pakscope {
 namespace {

@@ -1,6 +1,6 @@
 #include "open_file.h"
 
-#include "packets/open_any_file.h"
+#include "hdlc/open_any_file.h"
 
 namespace pakscope::cli {
 

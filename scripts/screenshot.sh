@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh screenshot
 
 cmake --preset release >/dev/null
-cmake --build --preset release --target pakscope pakscope_data
+cmake --build --preset release --target pakscope-screenshot pakscope_data
 
 file=${1:-samples/sample.bit}
 output=${2:-docs/screenshot.png}
@@ -31,8 +31,7 @@ Font%20Size=9
 ChildWindowState=2
 CONF
 # Hexadecimal view with the protocol tree of the capture beside it.
-XDG_CONFIG_HOME="$work/config" PAKSCOPE_SCREENSHOT="$output" \
-  PAKSCOPE_SCREENSHOT_CLICKS=ViewHex,ViewProtocols,AnalizeProtocols \
-  xvfb-run -a -s "-screen 0 1280x800x24" \
-  build/release/pakscope "$work/$(basename "$file")"
+XDG_CONFIG_HOME="$work/config" xvfb-run -a -s "-screen 0 1280x800x24" \
+  build/release/pakscope-screenshot "$work/$(basename "$file")" "$output" \
+  --click ViewHex,ViewProtocols,AnalizeProtocols
 echo "Saved $output"

@@ -12,12 +12,12 @@
 #include <QtTest>
 #include <functional>
 
-#include "app/qt_host.h"
+#include "gui/app/qt_host.h"
 #include "gui_test_util.h"
 #include "packets/link_types.h"
 #include "support/temp_dir.h"
-#include "view/link_type_form.h"
-#include "view/save_dialog_form.h"
+#include "gui/packets/link_type_chooser.h"
+#include "gui/packets/save_dialog.h"
 
 namespace pakscope::test {
 

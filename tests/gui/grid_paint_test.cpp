@@ -2,8 +2,8 @@
 #include <QtTest>
 
 #include "gui_test_util.h"
-#include "view/grid_window.h"
-#include "view/mdi_child_window.h"
+#include "gui/view/draw_grid.h"
+#include "gui/view/packet_window.h"
 
 namespace pakscope::test {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "packets/packet.h"
-#include "view/save_dialog_form.h"
+#include "gui/packets/save_dialog.h"
 
 namespace pakscope::test {
 

@@ -14,13 +14,13 @@
 #include <QToolBar>
 #include <QtTest>
 
-#include "app/main_form.h"
+#include "gui/app/main_form.h"
 #include "gui_test_util.h"
 #include "packets/text_paste.h"
 #include "support/capture_files.h"
 #include "support/temp_dir.h"
-#include "view/grid_window.h"
-#include "view/mdi_child_window.h"
+#include "gui/view/draw_grid.h"
+#include "gui/view/packet_window.h"
 
 namespace pakscope::test {
 

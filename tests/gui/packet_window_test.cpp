@@ -19,9 +19,9 @@
 #include "support/capture_files.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
-#include "view/grid_window.h"
-#include "view/mdi_child_window.h"
-#include "view/protocol_panel.h"
+#include "gui/view/draw_grid.h"
+#include "gui/view/packet_window.h"
+#include "gui/protocols/protocol_panel.h"
 
 namespace pakscope::test {
 

@@ -1,4 +1,4 @@
-#include "app/qt_host.h"
+#include "gui/app/qt_host.h"
 
 #include <QAction>
 #include <QApplication>
@@ -7,7 +7,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 
-#include "view/mdi_child_window.h"
+#include "gui/view/packet_window.h"
 
 namespace pakscope {
 

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/qt_host.h"
-#include "app/recent_files.h"
+#include "gui/app/qt_host.h"
+#include "gui/app/recent_files.h"
 
 class QAction;
 class QLabel;

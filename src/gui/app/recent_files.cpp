@@ -1,4 +1,4 @@
-#include "app/recent_files.h"
+#include "gui/app/recent_files.h"
 
 #include <algorithm>
 

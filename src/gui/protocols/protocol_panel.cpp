@@ -1,4 +1,4 @@
-#include "view/protocol_panel.h"
+#include "gui/protocols/protocol_panel.h"
 
 #include <QAction>
 #include <QApplication>

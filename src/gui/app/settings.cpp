@@ -3,8 +3,8 @@
 #include <QSettings>
 #include <QVariant>
 
-#include "app/main_form.h"
-#include "view/mdi_child_window.h"
+#include "gui/app/main_form.h"
+#include "gui/view/packet_window.h"
 
 namespace pakscope {
 

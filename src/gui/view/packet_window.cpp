@@ -1,4 +1,4 @@
-#include "view/mdi_child_window.h"
+#include "gui/view/packet_window.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -19,10 +19,10 @@
 #include "packets/packet_reader.h"
 #include "packets/packet_writer.h"
 #include "packets/palette.h"
-#include "view/grid_window.h"
+#include "gui/view/draw_grid.h"
 #include "view/list_operations.h"
-#include "view/protocol_panel.h"
-#include "view/save_dialog_form.h"
+#include "gui/protocols/protocol_panel.h"
+#include "gui/packets/save_dialog.h"
 
 namespace pakscope {
 

@@ -1,9 +1,9 @@
-#include "view/save_dialog_form.h"
+#include "gui/packets/save_dialog.h"
 
 #include <QFileDialog>
 
 #include "packets/link_types.h"
-#include "view/link_type_form.h"
+#include "gui/packets/link_type_chooser.h"
 
 namespace pakscope {
 

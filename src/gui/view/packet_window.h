@@ -10,7 +10,7 @@
 #include "packets/packet.h"
 #include "protocols/pr_analizer.h"
 #include "view/column_marks.h"
-#include "view/qpk_view_form.h"
+#include "gui/view/qpk_view.h"
 
 class QActionGroup;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "view/grid_window.h"
+#include "gui/view/draw_grid.h"
 
 #include <QImage>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "view/qpk_view_form.h"
+#include "gui/view/qpk_view.h"
 
 #include <QApplication>
 #include <QFontMetrics>

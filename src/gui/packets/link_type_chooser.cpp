@@ -1,4 +1,4 @@
-#include "view/link_type_form.h"
+#include "gui/packets/link_type_chooser.h"
 
 #include <QDialogButtonBox>
 #include <QListWidget>

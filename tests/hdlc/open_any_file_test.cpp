@@ -1,4 +1,4 @@
-#include "packets/open_any_file.h"
+#include "hdlc/open_any_file.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

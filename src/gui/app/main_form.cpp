@@ -1,4 +1,4 @@
-#include "app/main_form.h"
+#include "gui/app/main_form.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,15 +30,15 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/about_form.h"
+#include "gui/app/about_form.h"
 #include "hdlc/bit_transforms.h"
-#include "packets/open_any_file.h"
+#include "hdlc/open_any_file.h"
 #include "packets/packet_writer.h"
 #include "packets/text_paste.h"
 #include "protocols/protocol_loader.h"
-#include "view/grid_window.h"
-#include "view/mdi_child_window.h"
-#include "view/save_dialog_form.h"
+#include "gui/view/draw_grid.h"
+#include "gui/view/packet_window.h"
+#include "gui/packets/save_dialog.h"
 
 namespace pakscope {
 

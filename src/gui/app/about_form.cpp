@@ -1,4 +1,4 @@
-#include "app/about_form.h"
+#include "gui/app/about_form.h"
 
 #include <QLabel>
 #include <QVBoxLayout>

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "packets/host.h"
-#include "view/mdi_child_window.h"
+#include "gui/view/packet_window.h"
 
 class QAction;
 class QLabel;

@@ -8,7 +8,7 @@
 
 #include "packets/packet.h"
 #include "view/column_marks.h"
-#include "view/grid_window.h"
+#include "gui/view/draw_grid.h"
 #include "view/view_model.h"
 
 namespace pakscope {
