@@ -17,6 +17,8 @@ fi
 if [[ $purpose == test ]]; then
   # libpcap is a reference peer for the tests only; the program never links it.
   packages+=(libpcap-dev)
+  # Qt's platform interface, to read window titles as the window system shows them.
+  packages+=(qt6-base-private-dev)
   # clang's fuzzer runtime lets the test run exercise the fuzz targets briefly.
   optional+=(clang libclang-rt-14-dev)
   # A full dissector to compare the analyser's protocol tree with.

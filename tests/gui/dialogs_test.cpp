@@ -1,5 +1,7 @@
 // The save and open dialogs and the link-type chooser, answered through their
 // real widgets.
+#include <qpa/qplatformwindow.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -12,12 +14,14 @@
 #include <QtTest>
 #include <functional>
 
+#include "gui/app/about_form.h"
+#include "gui/app/application.h"
 #include "gui/app/qt_host.h"
+#include "gui/packets/link_type_chooser.h"
+#include "gui/packets/save_dialog.h"
 #include "gui_test_util.h"
 #include "packets/link_types.h"
 #include "support/temp_dir.h"
-#include "gui/packets/link_type_chooser.h"
-#include "gui/packets/save_dialog.h"
 
 namespace pakscope::test {
 
@@ -36,6 +40,12 @@ void WhenOpen(std::function<void(T*)> answer) {
     }
   });
 }
+
+// The window system's title of a window: its caption with the application
+// display name, when one is set, appended the way every platform does.
+struct PlatformTitle : QPlatformWindow {
+  using QPlatformWindow::formatWindowTitle;
+};
 
 }  // namespace
 
@@ -197,6 +207,33 @@ class DialogsTest : public QObject {
     target = AskSaveTarget(dialogs, nullptr);
     QCOMPARE(target->writerFormat, 0);
     QCOMPARE(dialogs.linkTypeAsked, 2);
+  }
+
+  // Last: it sets the application up as the program does. The platform builds
+  // the title it shows from the caption (and any application display name).
+  void captionsShowAsWrittenOnThePlatform() {
+    SetUpApplication(*qApp);
+    const auto shown = [](QWidget* window) {
+      return PlatformTitle::formatWindowTitle(window->windowHandle()->title(),
+                                              QStringLiteral(" — "));
+    };
+    QString boxTitle;
+    WhenOpen<QMessageBox>([&](QMessageBox* box) {
+      boxTitle = shown(box);
+      box->accept();
+    });
+    TQtHost host;
+    host.messageBox("Файл не найден", "Ошибка", MsgButtons::Ok, MsgIcon::Error);
+    QCOMPARE(boxTitle, QStringLiteral("Ошибка"));
+    TLinkTypeForm chooser;
+    TAboutForm about;
+    const std::pair<QWidget*, QString> windows[] = {{&chooser, QStringLiteral("Тип данных")},
+                                                    {&about, QStringLiteral("О программе")}};
+    for (const auto& [window, caption] : windows) {
+      window->show();
+      QCOMPARE(shown(window), caption);
+      window->hide();
+    }
   }
 };
 

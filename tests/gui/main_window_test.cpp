@@ -1,5 +1,6 @@
 // The main window: files, paste, drops, menus, settings and recent files.
 #include <QAction>
+#include <QClipboard>
 #include <QColorDialog>
 #include <QDir>
 #include <QMdiArea>
@@ -11,16 +12,17 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QToolBar>
 #include <QtTest>
 
 #include "gui/app/main_form.h"
+#include "gui/view/draw_grid.h"
+#include "gui/view/packet_window.h"
 #include "gui_test_util.h"
 #include "packets/text_paste.h"
 #include "support/capture_files.h"
 #include "support/temp_dir.h"
-#include "gui/view/draw_grid.h"
-#include "gui/view/packet_window.h"
 
 namespace pakscope::test {
 
@@ -420,13 +422,43 @@ class MainWindowTest : public QObject {
 
   // The long hints of a packet window's commands go to the main window's
   // status bar; the packet window's own panels stay in view.
-  void hintsShowInTheMainStatusBar() {
+  void hintsShowInStatusPanelZero() {
     make();
-    form_->PasteText(QStringLiteral("01"));
+    QVERIFY(form_->OpenFile(Sample()));
+    const QString loaded0 = form_->statusText(0), loaded1 = form_->statusText(1);
+    QVERIFY(!loaded0.isEmpty());
     QAction* inverse = active()->action(QStringLiteral("Inverse"));
     inverse->showStatusText(active()->toolBar());
-    QCOMPARE(form_->statusBar()->currentMessage(), QStringLiteral("Инверсия сигнала"));
+    QCOMPARE(form_->statusText(0), QStringLiteral("Инверсия сигнала"));
+    QCOMPARE(form_->statusText(1), loaded1);
+    // No temporary message covers the two panels.
+    QCOMPARE(form_->statusBar()->currentMessage(), QString());
     QCOMPARE(active()->statusBar()->currentMessage(), QString());
+    // The pointer leaves the command: the load's text is back.
+    QStatusTipEvent leave{QString()};
+    QCoreApplication::sendEvent(active()->toolBar(), &leave);
+    QCOMPARE(form_->statusText(0), loaded0);
+  }
+
+  void ctrlCInTheGridCopiesTheSelectedCells() {
+    make();
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+    form_->PasteText(QStringLiteral("01 02 03\r\n\r\n04\r\n\r\n05 06 07 08"));
+    TDrawGrid* grid = active()->grid();
+    grid->setFocus();
+    // Bytes 2 and 3 of all three packets: the short one has none of them.
+    grid->setFocusCell(2, 1);
+    grid->setFocusCell(3, 3, true);
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+    QTest::keyClick(grid, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
+    QCOMPARE(active()->packets().size(), size_t{3});
+    QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("02 03 \r\n06 07 \r\n"));
+    // The copied text pastes back as packets.
+    form_->PasteText(QApplication::clipboard()->text());
+    QCOMPARE(contents(active()->packets()),
+             (std::vector<Bytes>{{1, 2, 3}, {4}, {5, 6, 7, 8}, {2, 3}, {6, 7}}));
   }
 
   void closingWaitsForWindowsStillLoading() {

@@ -23,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
@@ -31,14 +32,14 @@
 #include <algorithm>
 
 #include "gui/app/about_form.h"
+#include "gui/packets/save_dialog.h"
+#include "gui/view/draw_grid.h"
+#include "gui/view/packet_window.h"
 #include "hdlc/bit_transforms.h"
 #include "hdlc/open_any_file.h"
 #include "packets/packet_writer.h"
 #include "packets/text_paste.h"
 #include "protocols/protocol_loader.h"
-#include "gui/view/draw_grid.h"
-#include "gui/view/packet_window.h"
-#include "gui/packets/save_dialog.h"
 
 namespace pakscope {
 
@@ -103,6 +104,29 @@ QAction* TMainForm::makeAction(const QString& name, const QString& caption, cons
 
 QAction* TMainForm::action(const QString& name) const {
   return findChild<QAction*>(name);
+}
+
+bool TMainForm::event(QEvent* event) {
+  if (event->type() == QEvent::StatusTip) {
+    ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
+    return true;
+  }
+  return QMainWindow::event(event);
+}
+
+void TMainForm::ShowHint(const QString& hint) {
+  // The long part of a hint stands in panel 0 while the pointer rests on its
+  // command; the text it covered (a load's result) comes back afterwards unless
+  // something wrote the panel meanwhile.
+  if (hint.isEmpty()) {
+    if (hintShown_ && status_[0]->text() == shownHint_) status_[0]->setText(coveredText_);
+    hintShown_ = false;
+    return;
+  }
+  if (!hintShown_ || status_[0]->text() != shownHint_) coveredText_ = status_[0]->text();
+  hintShown_ = true;
+  shownHint_ = hint;
+  status_[0]->setText(hint);
 }
 
 QString TMainForm::statusText(int panel) const {
@@ -210,11 +234,8 @@ void TMainForm::buildMenus() {
       {"EditPaste1", "&Paste", K(), "paste"}};
   for (const auto& [name, caption, key, slot] : edits) {
     QAction* item = makeAction(name, caption, {}, {}, key);
-    const char* method = slot;
-    connect(item, &QAction::triggered, this, [method] {
-      // The standard clipboard commands of the focused text field.
-      if (QWidget* focus = QApplication::focusWidget()) QMetaObject::invokeMethod(focus, method);
-    });
+    const QByteArray method = slot;
+    connect(item, &QAction::triggered, this, [this, method] { EditCommand(method); });
     view->addAction(item);
   }
 
@@ -253,6 +274,24 @@ void TMainForm::buildMenus() {
   a = makeAction("CtrlVAction", "CtrlVAction", {}, {}, K(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
   addAction(a);
   connect(a, &QAction::triggered, this, &TMainForm::CtrlVAction);
+}
+
+void TMainForm::EditCommand(const QByteArray& method) {
+  QWidget* focus = QApplication::focusWidget();
+  if (focus == nullptr) return;
+  // A packet grid copies its selected cells as text the paste reads back; it has
+  // nothing to cut or paste.
+  for (TMDIChild* child : packetWindows()) {
+    if (child->grid() != focus && !child->grid()->isAncestorOf(focus)) continue;
+    if (method == "copy") {
+      const QString text = child->SelectedCellsText();
+      if (!text.isEmpty()) QApplication::clipboard()->setText(text);
+    }
+    return;
+  }
+  // The standard clipboard commands of the focused text field, where it has them.
+  if (focus->metaObject()->indexOfMethod(method + "()") >= 0)
+    QMetaObject::invokeMethod(focus, method.constData());
 }
 
 void TMainForm::fillWindowMenu() {

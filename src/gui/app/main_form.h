@@ -70,12 +70,15 @@ class TMainForm : public QMainWindow {
   static QString HelpFile();
 
  protected:
+  bool event(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
+  void EditCommand(const QByteArray& method);
+  void ShowHint(const QString& hint);
   QAction* makeAction(const QString& name, const QString& caption, const QString& tip,
                       const QString& longHint, const QKeySequence& key = {});
   void buildMenus();
@@ -114,6 +117,9 @@ class TMainForm : public QMainWindow {
   QMenu* history_ = nullptr;
   QMenu* windows_ = nullptr;
   QLabel* status_[2] = {nullptr, nullptr};
+  bool hintShown_ = false;
+  QString shownHint_;    // the hint panel 0 shows
+  QString coveredText_;  // what panel 0 showed before it
 };
 
 }  // namespace pakscope

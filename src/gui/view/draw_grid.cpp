@@ -121,6 +121,11 @@ bool TDrawGrid::isSelected(int column, int row) const noexcept {
          row >= std::min(anchor_.row, focus_.row) && row <= std::max(anchor_.row, focus_.row);
 }
 
+GridRange TDrawGrid::selection() const noexcept {
+  return {std::min(anchor_.column, focus_.column), std::max(anchor_.column, focus_.column),
+          std::min(anchor_.row, focus_.row), std::max(anchor_.row, focus_.row)};
+}
+
 GridCell TDrawGrid::cellAt(QPoint p) const noexcept {
   return geometry_.cellAt(p.x(), p.y());
 }

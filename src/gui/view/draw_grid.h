@@ -43,6 +43,8 @@ class TDrawGrid : public QAbstractScrollArea {
   // Moves the focus (clamped into the scrollable cells) and scrolls it into view.
   void setFocusCell(int column, int row, bool extendSelection = false);
   bool isSelected(int column, int row) const noexcept;
+  // The selected block of cells: from the anchor of a range selection to the focus.
+  GridRange selection() const noexcept;
 
   GridCell cellAt(QPoint viewportPoint) const noexcept;
   QRect cellRect(int column, int row) const noexcept;

@@ -15,14 +15,15 @@
 #include <algorithm>
 #include <climits>
 
+#include "gui/packets/save_dialog.h"
+#include "gui/protocols/protocol_panel.h"
+#include "gui/view/draw_grid.h"
 #include "hdlc/bit_transforms.h"
 #include "packets/packet_reader.h"
 #include "packets/packet_writer.h"
 #include "packets/palette.h"
-#include "gui/view/draw_grid.h"
+#include "view/cell_copy.h"
 #include "view/list_operations.h"
-#include "gui/protocols/protocol_panel.h"
-#include "gui/packets/save_dialog.h"
 
 namespace pakscope {
 
@@ -402,6 +403,14 @@ void TMDIChild::ShowToolBar(bool shown) {
 
 void TMDIChild::ShowStatusBar(bool shown) {
   statusBar()->setVisible(shown);
+}
+
+QString TMDIChild::SelectedCellsText() const {
+  // Row 0 and column 0 are the fixed header and captions: grid row r is packet
+  // r - 1, grid column c is byte c - 1.
+  const GridRange range = grid_->selection();
+  return QString::fromStdString(CellsAsHexText(packets_, range.firstRow - 1, range.lastRow - 1,
+                                               range.firstColumn - 1, range.lastColumn - 1));
 }
 
 bool TMDIChild::event(QEvent* event) {

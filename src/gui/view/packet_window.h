@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <memory>
 
+#include "gui/view/qpk_view.h"
 #include "packets/host.h"
 #include "packets/packet.h"
 #include "protocols/pr_analizer.h"
 #include "view/column_marks.h"
-#include "gui/view/qpk_view.h"
 
 class QActionGroup;
 class QLabel;
@@ -87,6 +87,9 @@ class TMDIChild : public QMainWindow {
   void ShowToolBar(bool shown);
   void ShowStatusBar(bool shown);
   void repaintGrid();
+  // The selected cells of the grid as hexadecimal text in the TXT layout, which
+  // the clipboard paste reads back; empty when only fixed cells are selected.
+  QString SelectedCellsText() const;
 
  protected:
   bool event(QEvent* event) override;
