@@ -40,17 +40,17 @@ set(CPACK_PACKAGE_VENDOR "Vorlund")
 set(CPACK_PACKAGE_CONTACT "Pakscope maintainers <pakscope@vorlund.example>")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Pakscope maintainers <pakscope@vorlund.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "viewer and analyser of captured link-layer packets")
+# The summary is the synopsis line; these paragraphs follow it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "viewer and analyser of captured link-layer packets
- Pakscope shows captured link-layer traffic as a grid with one row per packet
- and one column per byte. It reads its own QPK and LQPK packet files, libpcap
- captures and raw bit streams, which it cuts into HDLC frames or into packets
- of a fixed period. Packets can be marked, filtered, searched, counted, cut,
- padded and saved again, and a protocol analyser splits them into layers from
- descriptions that users write in a small language.
- .
- The package holds the desktop program, the command-line tool pakscope-cli,
- the shipped protocol descriptions and the user manual (in Russian).")
+    "Pakscope shows captured link-layer traffic as a grid with one row per packet
+and one column per byte. It reads its own QPK and LQPK packet files, libpcap
+captures and raw bit streams, which it cuts into HDLC frames or into packets
+of a fixed period. Packets can be marked, filtered, searched, counted, cut,
+padded and saved again, and a protocol analyser splits them into layers from
+descriptions that users write in a small language.
+.
+The package holds the desktop program, the command-line tool pakscope-cli,
+the shipped protocol descriptions and the user manual (in Russian).")
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
