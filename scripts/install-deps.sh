@@ -13,6 +13,8 @@ optional=()
 if [[ $purpose == screenshot ]]; then
   # A virtual display for taking the README's picture on a machine without one.
   packages+=(xvfb xauth)
+  # Renders the PNG sizes of the application icon (packaging/render-icons.sh).
+  optional+=(librsvg2-bin)
 fi
 if [[ $purpose == test ]]; then
   # libpcap is a reference peer for the tests only; the program never links it.
@@ -23,6 +25,8 @@ if [[ $purpose == test ]]; then
   optional+=(clang libclang-rt-14-dev)
   # A full dissector to compare the analyser's protocol tree with.
   optional+=(tshark)
+  # Validators of the desktop entry, the MIME package and the metainfo.
+  optional+=(desktop-file-utils shared-mime-info appstream)
 fi
 
 missing() {

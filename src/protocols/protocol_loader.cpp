@@ -63,9 +63,18 @@ std::filesystem::path DefaultProtocolFolder() {
   std::error_code ec;
   const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (ec) return "Data/Protocols";
-  const std::filesystem::path beside = program.parent_path() / "Data" / "Protocols";
-  if (std::filesystem::is_directory(beside, ec)) return beside;
-  return program.parent_path().parent_path() / "Data" / "Protocols";
+  const std::filesystem::path bin = program.parent_path();
+  // A build tree keeps the descriptions beside the programs (the command-line
+  // tool one folder down); an installed tree keeps them in the shared data
+  // folder next to bin/, whatever the prefix.
+  const std::filesystem::path candidates[] = {
+      bin / "Data" / "Protocols",
+      bin.parent_path() / "Data" / "Protocols",
+      bin.parent_path() / "share" / "pakscope" / "Data" / "Protocols",
+  };
+  for (const std::filesystem::path& folder : candidates)
+    if (std::filesystem::is_directory(folder, ec)) return folder;
+  return candidates[1];
 }
 
 }  // namespace pakscope

@@ -1,0 +1,67 @@
+# Install layout, the Debian package and the check of both.
+#
+#   bin/pakscope, bin/pakscope-cli
+#   share/pakscope/Data/Protocols   protocol descriptions (found through ../share/pakscope)
+#   share/pakscope/manual           the user manual with its figures
+#   share/applications, share/icons/hicolor, share/mime/packages, share/metainfo
+include(GNUInstallDirs)
+
+set(PAKSCOPE_SHARE_DIR ${CMAKE_INSTALL_DATADIR}/pakscope)
+
+install(TARGETS pakscope-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The descriptions are Windows-1251 text and are installed byte for byte.
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/Data/Protocols
+        DESTINATION ${PAKSCOPE_SHARE_DIR}/Data
+        FILES_MATCHING PATTERN "*.CFG" PATTERN "*.cfg")
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/manual/ DESTINATION ${PAKSCOPE_SHARE_DIR}/manual)
+
+if(TARGET pakscope)
+  set(PAKSCOPE_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
+  install(TARGETS pakscope RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${PAKSCOPE_PACKAGING_DIR}/pakscope.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${PAKSCOPE_PACKAGING_DIR}/pakscope.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  install(DIRECTORY ${PAKSCOPE_PACKAGING_DIR}/icons/hicolor/
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
+  install(FILES ${PAKSCOPE_PACKAGING_DIR}/pakscope-mime.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME pakscope.xml)
+  install(FILES ${PAKSCOPE_PACKAGING_DIR}/org.vorlund.pakscope.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+endif()
+
+# Debian package: cpack in a build folder writes pakscope_<version>_<arch>.deb.
+# The MIME database, icon cache and menu are refreshed by the triggers of
+# shared-mime-info, hicolor-icon-theme and desktop-file-utils; no scripts needed.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME pakscope)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Vorlund")
+set(CPACK_PACKAGE_CONTACT "Pakscope maintainers <pakscope@vorlund.example>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Pakscope maintainers <pakscope@vorlund.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "viewer and analyser of captured link-layer packets")
+# The summary is the synopsis line; these paragraphs follow it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Pakscope shows captured link-layer traffic as a grid with one row per packet
+and one column per byte. It reads its own QPK and LQPK packet files, libpcap
+captures and raw bit streams, which it cuts into HDLC frames or into packets
+of a fixed period. Packets can be marked, filtered, searched, counted, cut,
+padded and saved again, and a protocol analyser splits them into layers from
+descriptions that users write in a small language.
+.
+The package holds the desktop program, the command-line tool pakscope-cli,
+the shipped protocol descriptions and the user manual (in Russian).")
+set(CPACK_DEBIAN_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
+include(CPack)
+
+if(PAKSCOPE_TESTS)
+  # Installs into a temporary folder and runs the installed programs from there.
+  add_test(NAME install_layout
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/install/check_install.sh ${CMAKE_BINARY_DIR}
+                   ${CMAKE_SOURCE_DIR} $<IF:$<TARGET_EXISTS:pakscope>,gui,nogui>)
+  set_tests_properties(install_layout PROPERTIES LABELS install TIMEOUT 300)
+endif()
