@@ -109,7 +109,10 @@ std::optional<int> ParseFilterByte(std::string_view text, bool hex) {
 }
 
 std::string InvalidIntegerText(std::string_view text) {
-  return "'" + std::string(text) + "' is not a valid integer value";
+  // Built by appending: GCC 12 warns falsely about "'" + std::string at -O3.
+  std::string message = "'";
+  message.append(text).append("' is not a valid integer value");
+  return message;
 }
 
 std::array<std::string, 4> FilterRecordCells(const TFilterRecord& record, size_t n, bool hex) {

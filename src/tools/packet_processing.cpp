@@ -21,7 +21,7 @@ constexpr size_t kYieldEvery = 65536;
 PACKET madeFrom(const PACKET& source, uint32_t length, PacketArena& arena) {
   PACKET p = PACKET::uninitialized(length, arena);
   p.color = source.color;
-  p.setLayers(source.layers());
+  if (source.layerCount != 0) p.setLayers(source.layers());
   return p;
 }
 

@@ -16,25 +16,10 @@ namespace {
 constexpr size_t kNone = static_cast<size_t>(-1);
 constexpr size_t kYieldEvery = 1000;
 
-// First index below n whose byte is `lower` or its capital; n when none.
-size_t findLetter(const uint8_t* p, size_t n, uint8_t lower) noexcept {
-  size_t i = 0;
-#if defined(__SSE2__)
-  const __m128i bit = _mm_set1_epi8(0x20);
-  const __m128i want = _mm_set1_epi8(static_cast<char>(lower));
-  for (; i + 16 <= n; i += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    const int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(v, bit), want));
-    if (hits != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
-  }
-#endif
-  for (; i < n; ++i)
-    if ((p[i] | 0x20) == lower) return i;
-  return n;
-}
-
-// The pattern prepared for scanning: candidates are found by their first byte
-// and then compared in full.
+// The pattern prepared for scanning: candidates are positions whose first and
+// last bytes both fit, sixteen positions at a time, and are then compared in
+// full. A byte b fits a folded letter when (b | 0x20) is its small form, and
+// any other pattern byte when b equals it.
 class Matcher {
  public:
   Matcher(std::span<const uint8_t> pattern, bool ignoreCase)
@@ -45,11 +30,11 @@ class Matcher {
       if (std::find(pattern.begin(), pattern.end(), uint8_t{0}) != pattern.end()) return;
       folded_.resize(pattern.size());
       std::transform(pattern.begin(), pattern.end(), folded_.begin(), FoldCase);
-      first_ = folded_[0];
-      letter_ = first_ >= 'A' && first_ <= 'Z';
-    } else {
-      first_ = pattern[0];
     }
+    const auto& bytes = fold_ ? std::span<const uint8_t>(folded_) : pattern;
+    setFit(bytes.front(), firstOr_, firstWant_);
+    setFit(bytes.back(), lastOr_, lastWant_);
+    first_ = bytes.front();
     usable_ = true;
   }
 
@@ -60,12 +45,34 @@ class Matcher {
   size_t forward(const uint8_t* p, size_t n, size_t from) const noexcept {
     const size_t m = pattern_.size();
     if (n < m) return kNone;
-    const size_t last = n - m;
-    for (size_t j = from; j <= last; ++j) {
-      j += scanFirst(p + j, last - j + 1);
-      if (j > last) return kNone;
-      if (restMatches(p + j)) return j;
+    const size_t count = n - m + 1;  // positions a match can start at
+    size_t j = from;
+#if defined(__SSE2__)
+    if (count >= 16) {
+      const __m128i firstOr = _mm_set1_epi8(static_cast<char>(firstOr_));
+      const __m128i firstWant = _mm_set1_epi8(static_cast<char>(firstWant_));
+      const __m128i lastOr = _mm_set1_epi8(static_cast<char>(lastOr_));
+      const __m128i lastWant = _mm_set1_epi8(static_cast<char>(lastWant_));
+      while (j < count) {
+        // The final block overlaps the one before; positions below j are done.
+        const size_t base = std::min(j, count - 16);
+        const auto first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + base));
+        const auto last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + base + m - 1));
+        auto hits = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(first, firstOr), firstWant),
+                                            _mm_cmpeq_epi8(_mm_or_si128(last, lastOr), lastWant))));
+        hits &= ~0u << (j - base);
+        for (; hits != 0; hits &= hits - 1) {
+          const size_t k = base + static_cast<size_t>(__builtin_ctz(hits));
+          if (matchesAt(p + k)) return k;
+        }
+        j = base + 16;
+      }
+      return kNone;
     }
+#endif
+    for (; j < count; ++j)
+      if ((p[j] | firstOr_) == firstWant_ && matchesAt(p + j)) return j;
     return kNone;
   }
 
@@ -79,24 +86,23 @@ class Matcher {
       } else if (FoldCase(p[j]) != first_) {
         continue;
       }
-      if (restMatches(p + j)) return j;
+      if (matchesAt(p + j)) return j;
     }
     return kNone;
   }
 
  private:
-  // Offset of the first candidate among count positions, count when none.
-  size_t scanFirst(const uint8_t* p, size_t count) const noexcept {
-    if (fold_ && letter_) return findLetter(p, count, static_cast<uint8_t>(first_ | 0x20));
-    const void* hit = std::memchr(p, first_, count);
-    return hit == nullptr ? count : static_cast<size_t>(static_cast<const uint8_t*>(hit) - p);
+  void setFit(uint8_t b, uint8_t& orMask, uint8_t& want) const noexcept {
+    const bool letter = fold_ && b >= 'A' && b <= 'Z';
+    orMask = letter ? 0x20 : 0;
+    want = letter ? static_cast<uint8_t>(b | 0x20) : b;
   }
 
-  bool restMatches(const uint8_t* p) const noexcept {
+  bool matchesAt(const uint8_t* p) const noexcept {
     const size_t m = pattern_.size();
-    if (!fold_) return std::memcmp(p + 1, pattern_.data() + 1, m - 1) == 0;
+    if (!fold_) return std::memcmp(p, pattern_.data(), m) == 0;
     // The folded pattern holds no zero, so a zero in the candidate fails here.
-    for (size_t i = 1; i < m; ++i)
+    for (size_t i = 0; i < m; ++i)
       if (FoldCase(p[i]) != folded_[i]) return false;
     return true;
   }
@@ -105,8 +111,8 @@ class Matcher {
   std::vector<uint8_t> folded_;
   bool fold_;
   bool usable_ = false;
-  bool letter_ = false;
-  uint8_t first_ = 0;
+  uint8_t first_ = 0;  // first byte, folded when folding
+  uint8_t firstOr_ = 0, firstWant_ = 0, lastOr_ = 0, lastWant_ = 0;
 };
 
 bool keepGoing(const ToolYield& progress, size_t i, size_t count) {
