@@ -21,6 +21,8 @@ if [[ $purpose == test ]]; then
   optional+=(clang libclang-rt-14-dev)
   # A full dissector to compare the analyser's protocol tree with.
   optional+=(tshark)
+  # editcap converts generated captures to pcapng and nanosecond pcap for the reader tests.
+  optional+=(wireshark-common)
 fi
 
 missing() {
