@@ -1,6 +1,7 @@
-// Loading and freeing of large captures: OpenPacketFile on QPK and PCAP files of
-// 4,000,000 packets of 40 to 160 bytes, against a floor (map, allocate and copy
-// each record into a list of owning pointers) and, when present, a libpcap loop.
+// Loading and freeing of large captures: OpenPacketFile on QPK, PCAP (all four
+// variants) and pcapng files of 4,000,000 packets of 40 to 160 bytes, against a
+// floor (map, allocate and copy each record into a list of owning pointers)
+// and, when present, a libpcap loop.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <malloc.h>
@@ -30,10 +31,72 @@ using namespace pakscope;
 
 constexpr size_t kPackets = bench::kBenchPackets;
 
+void put32(std::vector<uint8_t>& out, uint32_t v, bool bigEndian = false) {
+  for (int i = 0; i < 4; ++i)
+    out.push_back(static_cast<uint8_t>(v >> (bigEndian ? 24 - 8 * i : 8 * i)));
+}
+
+void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
+// A classic pcap file of the list in either byte order and time resolution.
+void writePcapVariant(const PacketList& list, const std::string& path, bool bigEndian,
+                      bool nanoseconds) {
+  std::vector<uint8_t> out;
+  put32(out, nanoseconds ? 0xA1B23C4D : 0xA1B2C3D4, bigEndian);
+  const uint8_t version[] = {0, 2, 0, 4};  // 2.4 in big-endian order
+  if (bigEndian)
+    out.insert(out.end(), version, version + 4);
+  else
+    out.insert(out.end(), {2, 0, 4, 0});
+  put32(out, 0);
+  put32(out, 0);
+  put32(out, 65535, bigEndian);
+  put32(out, 1, bigEndian);
+  for (const PACKET& p : list) {
+    put32(out, 1700000000, bigEndian);
+    put32(out, 1234, bigEndian);
+    put32(out, p.length, bigEndian);
+    put32(out, p.length, bigEndian);
+    out.insert(out.end(), p.bytes().begin(), p.bytes().end());
+  }
+  writeBytes(path, out);
+}
+
+// A pcapng file of the list: one section, one interface, an Enhanced Packet
+// Block per packet, as capture tools write them.
+void writePcapng(const PacketList& list, const std::string& path) {
+  std::vector<uint8_t> out;
+  for (uint32_t v : {0x0A0D0D0Au, 28u, 0x1A2B3C4Du, 1u, 0xFFFFFFFFu, 0xFFFFFFFFu, 28u})
+    put32(out, v);
+  for (uint32_t v : {1u, 20u, 1u, 0u, 20u}) put32(out, v);
+  for (const PACKET& p : list) {
+    const uint32_t padded = (p.length + 3) / 4 * 4;
+    put32(out, 6);
+    put32(out, 32 + padded);
+    put32(out, 0);
+    put32(out, 0x5F000);
+    put32(out, 0x1234);
+    put32(out, p.length);
+    put32(out, p.length);
+    out.insert(out.end(), p.bytes().begin(), p.bytes().end());
+    out.resize(out.size() + (padded - p.length), 0);
+    put32(out, 32 + padded);
+  }
+  writeBytes(path, out);
+}
+
+enum File { Qpk, Pcap, PcapBe, PcapNs, Pcapng, FileCount };
+
 struct Captures {
   std::filesystem::path folder;
   std::string qpk, pcap;
   uint64_t qpkBytes = 0, pcapBytes = 0;
+  std::string paths[FileCount];
+  uint64_t sizes[FileCount] = {};
 
   Captures() {
     folder =
@@ -46,6 +109,15 @@ struct Captures {
     SavePacketFile(list, pcap, SaveFormat::Pcap, 1);
     qpkBytes = std::filesystem::file_size(qpk);
     pcapBytes = std::filesystem::file_size(pcap);
+    paths[Qpk] = qpk;
+    paths[Pcap] = pcap;
+    paths[PcapBe] = (folder / "capture-be.pcap").string();
+    paths[PcapNs] = (folder / "capture-ns.pcap").string();
+    paths[Pcapng] = (folder / "capture.pcapng").string();
+    writePcapVariant(list, paths[PcapBe], true, false);
+    writePcapVariant(list, paths[PcapNs], false, true);
+    writePcapng(list, paths[Pcapng]);
+    for (int f = 0; f < FileCount; ++f) sizes[f] = std::filesystem::file_size(paths[f]);
     list.clear();
     // The first load of a process also pays for fresh memory from the kernel;
     // it is timed here once, and every measured load after it is alike.
@@ -71,9 +143,9 @@ size_t heapInUse() {
   return info.uordblks + info.hblkhd + PacketArena::bytesInUse();
 }
 
-void loadBenchmark(benchmark::State& state, bool pcapFile) {
-  const std::string& file = pcapFile ? captures().pcap : captures().qpk;
-  const uint64_t bytes = pcapFile ? captures().pcapBytes : captures().qpkBytes;
+void loadBenchmark(benchmark::State& state, File which) {
+  const std::string& file = captures().paths[which];
+  const uint64_t bytes = captures().sizes[which];
   CSilentHost host;
   double heapPerPacket = 0, freeSeconds = 0;
   for (auto _ : state) {
@@ -124,10 +196,10 @@ void floorBenchmark(benchmark::State& state, bool pcapFile) {
 }
 
 #ifdef PAKSCOPE_HAVE_LIBPCAP
-void libpcapBenchmark(benchmark::State& state) {
+void libpcapBenchmark(benchmark::State& state, File which) {
   for (auto _ : state) {
     char error[PCAP_ERRBUF_SIZE];
-    pcap_t* handle = pcap_open_offline(captures().pcap.c_str(), error);
+    pcap_t* handle = pcap_open_offline(captures().paths[which].c_str(), error);
     std::vector<std::unique_ptr<uint8_t[]>> list;
     std::vector<uint32_t> lengths;
     pcap_pkthdr* header;
@@ -145,15 +217,19 @@ void libpcapBenchmark(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.SetItemsProcessed(int64_t(state.iterations() * kPackets));
-  state.SetBytesProcessed(int64_t(state.iterations() * captures().pcapBytes));
+  state.SetBytesProcessed(int64_t(state.iterations() * captures().sizes[which]));
 }
-BENCHMARK(libpcapBenchmark)
+BENCHMARK_CAPTURE(libpcapBenchmark, pcap, Pcap)
     ->Name("libpcap_next_ex/pcap")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(libpcapBenchmark, pcapng, Pcapng)
+    ->Name("libpcap_next_ex/pcapng")
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 #endif
 
-BENCHMARK_CAPTURE(loadBenchmark, qpk, false)
+BENCHMARK_CAPTURE(loadBenchmark, qpk, Qpk)
     ->Name("OpenPacketFile/qpk")
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
@@ -161,8 +237,20 @@ BENCHMARK_CAPTURE(floorBenchmark, qpk, false)
     ->Name("floor/qpk")
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
-BENCHMARK_CAPTURE(loadBenchmark, pcap, true)
+BENCHMARK_CAPTURE(loadBenchmark, pcap, Pcap)
     ->Name("OpenPacketFile/pcap")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(loadBenchmark, pcap_be, PcapBe)
+    ->Name("OpenPacketFile/pcap-big-endian")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(loadBenchmark, pcap_ns, PcapNs)
+    ->Name("OpenPacketFile/pcap-nanoseconds")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(loadBenchmark, pcapng, Pcapng)
+    ->Name("OpenPacketFile/pcapng")
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 BENCHMARK_CAPTURE(floorBenchmark, pcap, true)
@@ -190,6 +278,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
     ratio("OpenPacketFile/qpk/iterations:3", "floor/qpk/iterations:3");
     ratio("OpenPacketFile/pcap/iterations:3", "floor/pcap/iterations:3");
     ratio("OpenPacketFile/pcap/iterations:3", "libpcap_next_ex/pcap/iterations:3");
+    std::printf("pcapng (targets: >= 0.9 x pcap, >= 3 x libpcap) and variants (1 +- 0.1):\n");
+    ratio("OpenPacketFile/pcapng/iterations:3", "OpenPacketFile/pcap/iterations:3");
+    ratio("OpenPacketFile/pcapng/iterations:3", "libpcap_next_ex/pcapng/iterations:3");
+    ratio("OpenPacketFile/pcap-big-endian/iterations:3", "OpenPacketFile/pcap/iterations:3");
+    ratio("OpenPacketFile/pcap-nanoseconds/iterations:3", "OpenPacketFile/pcap/iterations:3");
   }
   std::map<std::string, double> rates;
 };

@@ -17,7 +17,8 @@ int runInfo(const InfoArgs& args) {
   for (const std::string& file : args.files) {
     TerminalHost host;
     PacketList list;
-    const uint32_t longest = openForCli(file, list, host, args.open);
+    LoadDetails details;
+    const uint32_t longest = openForCli(file, list, host, args.open, &details);
     std::cout << file << '\n';
     for (const std::string& text : host.status)
       if (!text.empty()) std::cout << "  " << text << '\n';
@@ -29,7 +30,8 @@ int runInfo(const InfoArgs& args) {
     // The packet window's count and length panels.
     std::cout << "  Всего пакетов: " << list.size() << '\n'
               << "  Длина мин: " << MinPacketLength(list) << " макс: " << MaxPacketLength(list)
-              << '\n';
+              << '\n'
+              << "  " << DescribeFormat(details) << '\n';
   }
   return status;
 }

@@ -14,11 +14,15 @@ void addOpenOptions(CLI::App& command, OpenOptions& options) {
 }
 
 uint32_t openForCli(const std::string& fileName, PacketList& list, TerminalHost& host,
-                    const OpenOptions& options) {
+                    const OpenOptions& options, LoadDetails* details) {
   host.answerYes = options.yes;
   if (options.period) host.promptAnswer = *options.period;
-  return options.packetize ? OpenWithPacketization(fileName, list, host)
-                           : OpenAnyFile(fileName, list, host);
+  LoadDetails found;
+  const uint32_t longest = options.packetize ? OpenWithPacketization(fileName, list, host, &found)
+                                             : OpenAnyFile(fileName, list, host, &found);
+  if (found.fileShrank) printError(fileName + ": " + std::string(kFileChangedText));
+  if (details != nullptr) *details = std::move(found);
+  return longest;
 }
 
 }  // namespace pakscope::cli

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "packets/packet.h"
+#include "packets/packet_reader.h"
 #include "terminal_host.h"
 
 namespace pakscope::cli {
@@ -19,8 +20,9 @@ struct OpenOptions {
 void addOpenOptions(CLI::App& command, OpenOptions& options);
 
 // Opens a file as the main window does; returns the longest packet length, 0
-// when nothing was loaded.
+// when nothing was loaded. A file that changed while it was read is reported
+// on stderr.
 uint32_t openForCli(const std::string& fileName, PacketList& list, TerminalHost& host,
-                    const OpenOptions& options);
+                    const OpenOptions& options, LoadDetails* details = nullptr);
 
 }  // namespace pakscope::cli

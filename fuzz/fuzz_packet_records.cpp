@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (CheckPcapHeader(view) != PcapHeaderCheck::Ok) continue;
       cursor.offset = kPcapHeaderSize;
     }
-    while (WalkRecords(view, kind, list, arena, cursor) == WalkEnd::Progress) {
+    while (WalkRecords(view, kind, &list, arena, cursor) == WalkEnd::Progress) {
     }
     // Every packet was copied from inside the view, and the walk never passed its end.
     uint64_t consumed = kind == PacketFileKind::Pcap ? kPcapHeaderSize : 0;

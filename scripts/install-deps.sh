@@ -27,6 +27,8 @@ if [[ $purpose == test ]]; then
   optional+=(tshark)
   # Validators of the desktop entry, the MIME package and the metainfo.
   optional+=(desktop-file-utils shared-mime-info appstream)
+  # editcap converts generated captures to pcapng and nanosecond pcap for the reader tests.
+  optional+=(wireshark-common)
 fi
 
 missing() {

@@ -73,11 +73,12 @@ void progressCallback(ProgressRecord& record, CHost& host) {
   host.processEvents();
 }
 
-uint32_t OpenAnyFile(const std::string& fileName, PacketList& list, CHost& host) {
+uint32_t OpenAnyFile(const std::string& fileName, PacketList& list, CHost& host,
+                     LoadDetails* details) {
   host.clearStop();
+  if (PacketFileKindOf(fileName) != PacketFileKind::None)
+    return OpenPacketFile(fileName, list, host, {}, details);
   const std::string ext = UpperExtension(fileName);
-  if (ext == ".QPK" || ext == ".LQPK" || ext == ".PCAP")
-    return OpenPacketFile(fileName, list, host);
   if (ext != ".BIT" && ext != ".BIN" &&
       host.messageBox("Открыть как битовый файл?", "Вопрос", MsgButtons::YesNo,
                       MsgIcon::Question) != MsgResult::Yes)
@@ -100,14 +101,15 @@ uint32_t OpenAnyFile(const std::string& fileName, PacketList& list, CHost& host)
     reportFailure(host, result);
     return 0;
   }
-  return OpenPacketFile(outName, list, host);
+  return OpenPacketFile(outName, list, host, {}, details);
 }
 
-uint32_t OpenWithPacketization(const std::string& fileName, PacketList& list, CHost& host) {
+uint32_t OpenWithPacketization(const std::string& fileName, PacketList& list, CHost& host,
+                               LoadDetails* details) {
   host.clearStop();
   const std::string outName = fileName + ".qpk";
   if (!packetizeSteps(fileName, outName, host)) return 0;
-  return OpenPacketFile(outName, list, host);
+  return OpenPacketFile(outName, list, host, {}, details);
 }
 
 }  // namespace pakscope

@@ -8,6 +8,7 @@
 #include "hdlc/bit_file.h"
 #include "packets/host.h"
 #include "packets/packet.h"
+#include "packets/packet_reader.h"
 
 namespace pakscope {
 
@@ -15,11 +16,14 @@ namespace pakscope {
 // extension the user confirms) by converting it first into the QPK file
 // fileName + ".qpk": by HDLC depacketization or, when no HDLC is found and the
 // user agrees, by packetization with a period the user types. Returns the
-// longest packet length, 0 when nothing was loaded.
-uint32_t OpenAnyFile(const std::string& fileName, PacketList& list, CHost& host);
+// longest packet length, 0 when nothing was loaded. `details`, when given,
+// receives what the loader learnt about the packet file it read.
+uint32_t OpenAnyFile(const std::string& fileName, PacketList& list, CHost& host,
+                     LoadDetails* details = nullptr);
 
 // Treats any file as a bit file cut by a period the user types.
-uint32_t OpenWithPacketization(const std::string& fileName, PacketList& list, CHost& host);
+uint32_t OpenWithPacketization(const std::string& fileName, PacketList& list, CHost& host,
+                               LoadDetails* details = nullptr);
 
 // The progress callback of the conversions: stop request in, gauge and events out.
 void progressCallback(ProgressRecord& record, CHost& host);

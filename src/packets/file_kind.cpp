@@ -19,6 +19,7 @@ PacketFileKind PacketFileKindOf(std::string_view fileName) {
   if (ext == ".QPK") return PacketFileKind::Qpk;
   if (ext == ".LQPK") return PacketFileKind::Lqpk;
   if (ext == ".PCAP") return PacketFileKind::Pcap;
+  if (ext == ".PCAPNG") return PacketFileKind::Pcapng;
   return PacketFileKind::None;
 }
 

@@ -5,7 +5,9 @@
 
 namespace pakscope {
 
-enum class PacketFileKind { None, Qpk, Lqpk, Pcap };
+// For the two capture kinds the name only says "a capture": the content decides
+// between classic libpcap and pcapng.
+enum class PacketFileKind { None, Qpk, Lqpk, Pcap, Pcapng };
 
 // The extension of the file name's last component, dot included, in upper case
 // ("" when the name has none).

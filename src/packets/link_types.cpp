@@ -86,6 +86,12 @@ uint32_t LinkTypeNumber(int position) {
   return kLinkTypes[static_cast<size_t>(position)].number;
 }
 
+std::string LinkTypeName(uint32_t number) {
+  for (const LinkType& entry : kLinkTypes)
+    if (entry.number == number) return std::string(entry.caption);
+  return std::to_string(number);
+}
+
 std::optional<int> LinkTypePosition(std::string_view caption) {
   auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
   for (size_t i = 0; i < kLinkTypes.size(); ++i) {

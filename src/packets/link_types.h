@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace pakscope {
@@ -20,6 +21,10 @@ extern const std::array<LinkType, kLinkTypeCount> kLinkTypes;
 
 // Link-type number of the entry at `position`; 0 outside 0..75.
 uint32_t LinkTypeNumber(int position);
+
+// The caption of the first entry with this number; the number in decimal when
+// the table has none.
+std::string LinkTypeName(uint32_t number);
 
 // Position of the entry with this caption (compared without regard to case).
 std::optional<int> LinkTypePosition(std::string_view caption);

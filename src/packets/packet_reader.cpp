@@ -7,10 +7,13 @@
 #include <chrono>
 #include <clocale>
 #include <cstdio>
+#include <new>
 #include <thread>
 
 #include "packets/fault_guard.h"
 #include "packets/file_kind.h"
+#include "packets/link_types.h"
+#include "packets/pcapng_parser.h"
 #include "packets/record_parser.h"
 
 namespace pakscope {
@@ -19,7 +22,6 @@ namespace {
 
 constexpr std::string_view kCaptionError = "Ошибка";
 constexpr std::string_view kCaptionLimit = "Ограничение";
-constexpr std::string_view kCaptionPcap = "Ошибка чтения файла .pcap";
 
 enum class ReadMode { Open, Append };
 
@@ -36,6 +38,11 @@ void warn(CHost& host, std::string_view text, std::string_view caption) {
   host.messageBox(text, caption, MsgButtons::Ok, MsgIcon::Exclamation);
 }
 
+std::string captionOf(PacketFileKind kind) {
+  return kind == PacketFileKind::Pcapng ? "Ошибка чтения файла .pcapng"
+                                        : "Ошибка чтения файла .pcap";
+}
+
 // Tries the view size, then the cap less one step at a time down to one step.
 MappedView mapView(int fd, uint64_t viewSize, const ReaderOptions& options) {
   if (const void* address = options.map(fd, viewSize)) return {address, viewSize};
@@ -49,33 +56,58 @@ MappedView mapView(int fd, uint64_t viewSize, const ReaderOptions& options) {
   return {};
 }
 
+// How the records of one file are walked: the record walk for QPK, LQPK and
+// libpcap, the block walk for pcapng.
 struct WalkJob {
   std::span<const uint8_t> view;
   PacketFileKind kind;
-  PacketList* list;
+  PacketList* list;  // null: count only
   PacketArena* arena;
   RecordCursor* cursor;
-  WalkEnd end;
+  PcapngState* pcapng;  // set for pcapng files
+  WalkEnd end = WalkEnd::End;
+  bool outOfMemory = false;
 };
 
 void runWalk(void* context) {
   auto* job = static_cast<WalkJob*>(context);
-  job->end = WalkRecords(job->view, job->kind, *job->list, *job->arena, *job->cursor);
+  // An exception must not leave the guarded frame by unwinding through it.
+  try {
+    job->end = job->pcapng != nullptr
+                   ? WalkPcapngBlocks(job->view, job->list, *job->arena, *job->cursor, *job->pcapng)
+                   : WalkRecords(job->view, job->kind, job->list, *job->arena, *job->cursor);
+  } catch (const std::bad_alloc&) {
+    job->outOfMemory = true;
+    job->end = WalkEnd::End;
+  }
 }
 
-// Sizes the list once from the records read so far, instead of letting it grow
-// by doubling: every doubling copies the list and touches fresh memory.
-void reserveForTheRest(PacketList& list, const RecordCursor& cursor, uint64_t viewSize,
-                       PacketFileKind kind) {
-  const uint64_t minimumRecord = kind == PacketFileKind::Qpk    ? 2
-                                 : kind == PacketFileKind::Lqpk ? 4
-                                                                : 16;
-  const uint64_t estimate =
+// Grows the list ahead of the next stretch of records (at most 20,000 packets)
+// instead of letting it double: to the count the records so far extrapolate
+// to, but never more than the rest of the view can hold, nor more than four
+// times the packets read, since the first records may be far smaller than the
+// rest.
+void reserveAhead(PacketList& list, const RecordCursor& cursor, uint64_t viewSize,
+                  uint64_t minimumRecord) {
+  if (list.capacity() - list.size() >= kProgressPacketStep || cursor.count == 0) return;
+  const uint64_t read = list.size();
+  const uint64_t rest = (viewSize - std::min(cursor.offset, viewSize)) / minimumRecord + 1;
+  const uint64_t extrapolated =
       viewSize / std::max<uint64_t>(cursor.offset / cursor.count, 1) * 17 / 16;
-  const uint64_t bound = viewSize / minimumRecord + 1;
-  const auto wanted = static_cast<size_t>(std::min(estimate, bound));
-  if (wanted <= list.capacity()) return;
-  list.reserve(wanted);
+  uint64_t wanted = std::min({extrapolated, read * 4, read + rest});
+  wanted = std::max(wanted, read + std::min<uint64_t>(kProgressPacketStep, rest));
+  if (wanted > list.capacity()) list.reserve(static_cast<size_t>(wanted));
+}
+
+uint64_t minimumRecordOf(PacketFileKind kind) {
+  switch (kind) {
+    case PacketFileKind::Qpk: return 2;
+    case PacketFileKind::Lqpk: return 4;
+    case PacketFileKind::Pcap: return kPcapRecordHeaderSize;
+    case PacketFileKind::Pcapng: return 16;  // a Simple Packet Block
+    case PacketFileKind::None: break;
+  }
+  return 1;
 }
 
 void yieldAndProcess(CHost& host) {
@@ -83,8 +115,65 @@ void yieldAndProcess(CHost& host) {
   host.processEvents();
 }
 
+// Where the walk of a file begins, once its header has been checked.
+struct WalkStart {
+  PacketFileKind kind = PacketFileKind::None;  // Pcap or Pcapng for captures
+  RecordCursor cursor;
+};
+
+// Reads the header of a capture: the content, not the name, tells libpcap from
+// pcapng. False (after the message) when the load ends here.
+bool startCapture(std::span<const uint8_t> view, PacketFileKind named, CHost& host,
+                  WalkStart& start, LoadDetails& details) {
+  if (view.size() < kPcapHeaderSize) {
+    warn(host, "Размер файла слишком мал!", captionOf(named));
+    return false;
+  }
+  if (CheckPcapngHeader(view) != PcapngHeaderCheck::NotSectionHeader) {
+    if (CheckPcapngHeader(view) == PcapngHeaderCheck::BadByteOrder) {
+      warn(host, "Ошибка чтения заголовка!", captionOf(named));
+      return false;
+    }
+    start.kind = PacketFileKind::Pcapng;
+    details.format = PacketFormat::Pcapng;
+    return true;
+  }
+  PcapVariant variant;
+  switch (CheckPcapHeader(view, &variant)) {
+    case PcapHeaderCheck::TooSmall:
+    case PcapHeaderCheck::BadMagic:
+      warn(host, "Ошибка чтения заголовка!", captionOf(named));
+      return false;
+    case PcapHeaderCheck::NoRecords:
+    case PcapHeaderCheck::Ok: break;
+  }
+  details.format = PacketFormat::Pcap;
+  details.bigEndian = variant.bigEndian;
+  details.nanoseconds = variant.nanoseconds;
+  details.linkTypes = {variant.linkType};
+  if (view.size() < kPcapHeaderSize + kPcapRecordHeaderSize) return false;
+  start.kind = PacketFileKind::Pcap;
+  start.cursor.offset = kPcapHeaderSize;
+  start.cursor.bigEndian = variant.bigEndian;
+  return true;
+}
+
+// The number of records that lie wholly within `view` (the part of the file
+// that is left), walked from the same start as the load.
+uint64_t countRecordsWithin(std::span<const uint8_t> view, const WalkStart& start) {
+  RecordCursor cursor = start.cursor;
+  PacketArena arena;
+  PcapngState pcapng;
+  WalkJob job{view,   start.kind, nullptr,
+              &arena, &cursor,    start.kind == PacketFileKind::Pcapng ? &pcapng : nullptr};
+  while (RunWithFaultGuard(view.data(), view.size(), runWalk, &job) && job.end != WalkEnd::End) {
+  }
+  return cursor.count;
+}
+
 ReadResult readPacketFile(PacketFileKind kind, const std::string& fileName, PacketList& list,
-                          CHost& host, ReadMode mode, const ReaderOptions& options) {
+                          CHost& host, ReadMode mode, const ReaderOptions& options,
+                          LoadDetails& details) {
   ReadResult result;
   FileHandle file(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   struct stat info {};
@@ -123,25 +212,22 @@ ReadResult readPacketFile(PacketFileKind kind, const std::string& fileName, Pack
          kCaptionLimit);
   }
   list.clear();
-  file.close();
+  // The handle stays open: after the walk it tells whether the file shrank.
 
-  RecordCursor cursor;
-  if (kind == PacketFileKind::Pcap) {
-    switch (CheckPcapHeader(view.bytes())) {
-      case PcapHeaderCheck::TooSmall:
-        warn(host, "Размер файла слишком мал!", kCaptionPcap);
-        return result;
-      case PcapHeaderCheck::BadMagic:
-        warn(host, "Ошибка чтения заголовка!", kCaptionPcap);
-        return result;
-      case PcapHeaderCheck::NoRecords: return result;
-      case PcapHeaderCheck::Ok: break;
-    }
-    cursor.offset = kPcapHeaderSize;
+  WalkStart start;
+  start.kind = kind;
+  if (kind == PacketFileKind::Pcap || kind == PacketFileKind::Pcapng) {
+    if (!startCapture(view.bytes(), kind, host, start, details)) return result;
+  } else {
+    details.format = kind == PacketFileKind::Qpk ? PacketFormat::Qpk : PacketFormat::Lqpk;
   }
 
+  RecordCursor cursor = start.cursor;
   PacketArena arena;
-  WalkJob job{view.bytes(), kind, &list, &arena, &cursor, WalkEnd::End};
+  PcapngState pcapng;
+  WalkJob job{view.bytes(), start.kind, &list,
+              &arena,       &cursor,    start.kind == PacketFileKind::Pcapng ? &pcapng : nullptr};
+  const uint64_t minimumRecord = minimumRecordOf(start.kind);
   uint64_t populated = 0;
   for (;;) {
     if (cursor.offset + kPopulateStep / 2 >= populated) {
@@ -153,8 +239,9 @@ ReadResult readPacketFile(PacketFileKind kind, const std::string& fileName, Pack
       if (list.size() > cursor.count) list.pop_back();
       break;
     }
+    if (job.outOfMemory) throw std::bad_alloc();
     if (job.end == WalkEnd::End) break;
-    if (cursor.count == kProgressPacketStep) reserveForTheRest(list, cursor, viewSize, kind);
+    reserveAhead(list, cursor, viewSize, minimumRecord);
     cursor.progressMark = cursor.offset + kProgressByteStep;
     const bool redraw = cursor.count % kRedrawPacketStep == 0;
     if (mode == ReadMode::Open) {
@@ -171,10 +258,34 @@ ReadResult readPacketFile(PacketFileKind kind, const std::string& fileName, Pack
       if (redraw) yieldAndProcess(host);
     }
   }
+  if (start.kind == PacketFileKind::Pcapng) {
+    details.interfaces = pcapng.interfacesSeen;
+    details.linkTypes = pcapng.linkTypes;
+  }
   result.longest = cursor.longest;
   result.consumed = cursor.offset;
+
+  // A file cut while it was read leaves the rest of its last page as zeros in
+  // the mapping: records read from there were never in the file.
+  struct stat now {};
+  if (::fstat(file.get(), &now) == 0 &&
+      static_cast<uint64_t>(std::max<off_t>(now.st_size, 0)) < viewSize) {
+    const auto left = static_cast<uint64_t>(std::max<off_t>(now.st_size, 0));
+    const uint64_t keep = countRecordsWithin(view.bytes().first(left), start);
+    if (keep < list.size()) list.erase(list.begin() + static_cast<ptrdiff_t>(keep), list.end());
+    result.longest = MaxPacketLength(list);
+    result.consumed = std::min(result.consumed, left);
+    details.fileShrank = true;
+  }
   result.completed = true;
   return result;
+}
+
+// Frees what a load built when memory ran out, and says so.
+void reportOutOfMemory(PacketList& list, CHost& host, std::string_view operation) {
+  PacketList().swap(list);
+  warn(host, std::string(operation) + ": не хватает памяти.\r\nУвеличьте объем оперативной памяти.",
+       kCaptionError);
 }
 
 }  // namespace
@@ -196,14 +307,24 @@ std::string FormatLoadTime(double seconds, uint64_t bytesConsumed, char decimalS
 }
 
 uint32_t OpenPacketFile(const std::string& fileName, PacketList& list, CHost& host,
-                        const ReaderOptions& options) {
+                        const ReaderOptions& options, LoadDetails* details) {
   host.clearStop();
   const PacketFileKind kind = PacketFileKindOf(fileName);
   if (kind == PacketFileKind::None) return 0;
 
   const auto start = std::chrono::steady_clock::now();
   host.showProgress(true);
-  const ReadResult result = readPacketFile(kind, fileName, list, host, ReadMode::Open, options);
+  LoadDetails found;
+  ReadResult result;
+  try {
+    result = readPacketFile(kind, fileName, list, host, ReadMode::Open, options, found);
+  } catch (const std::bad_alloc&) {
+    host.showProgress(false);
+    reportOutOfMemory(list, host, "Не удалось загрузить файл " + fileName);
+    return 0;
+  }
+  const bool shrank = found.fileShrank;
+  if (details != nullptr) *details = std::move(found);
   if (!result.completed) {
     host.showProgress(false);
     list.clear();
@@ -213,19 +334,53 @@ uint32_t OpenPacketFile(const std::string& fileName, PacketList& list, CHost& ho
   host.setStatus(0, "Загружено пакетов: " + std::to_string(list.size()));
   host.setProgress(0);
   host.showProgress(false);
-  host.setStatus(1, FormatLoadTime(elapsed.count(), result.consumed));
+  host.setStatus(
+      1, shrank ? std::string(kFileChangedText) : FormatLoadTime(elapsed.count(), result.consumed));
   return result.longest;
 }
 
 uint32_t AppendLoad(const std::string& fileName, PacketList& list, CHost& host,
-                    const ReaderOptions& options) {
-  const ReadResult result =
-      readPacketFile(PacketFileKindOf(fileName), fileName, list, host, ReadMode::Append, options);
+                    const ReaderOptions& options, LoadDetails* details) {
+  LoadDetails found;
+  ReadResult result;
+  try {
+    result = readPacketFile(PacketFileKindOf(fileName), fileName, list, host, ReadMode::Append,
+                            options, found);
+  } catch (const std::bad_alloc&) {
+    reportOutOfMemory(list, host, "Не удалось подгрузить файл " + fileName);
+    return 0;
+  }
   if (!result.completed) {
     list.clear();
     return 0;
   }
+  if (found.fileShrank) warn(host, kFileChangedText, kCaptionError);
+  if (details != nullptr) *details = std::move(found);
   return result.longest;
+}
+
+std::string DescribeFormat(const LoadDetails& details) {
+  std::string text = "Формат: ";
+  switch (details.format) {
+    case PacketFormat::None: return text + "нет";
+    case PacketFormat::Qpk: return text + "QPK";
+    case PacketFormat::Lqpk: return text + "LQPK";
+    case PacketFormat::Pcap:
+      text += "pcap (";
+      text += details.nanoseconds ? "наносекунды, " : "микросекунды, ";
+      text += details.bigEndian ? "big-endian)" : "little-endian)";
+      break;
+    case PacketFormat::Pcapng:
+      text += "pcapng, интерфейсов: " + std::to_string(details.interfaces);
+      break;
+  }
+  if (details.linkTypes.empty()) return text;
+  text += ", тип данных: ";
+  for (size_t i = 0; i < details.linkTypes.size(); ++i) {
+    if (i != 0) text += ", ";
+    text += LinkTypeName(details.linkTypes[i]);
+  }
+  return text;
 }
 
 }  // namespace pakscope

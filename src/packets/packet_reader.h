@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "packets/host.h"
 #include "packets/mapped_file.h"
@@ -17,17 +18,37 @@ struct ReaderOptions {
   MapFunction map = MapReadOnly;
 };
 
-// Reads a QPK, LQPK or libpcap file into `list` (passed empty), with the main
-// window's gauge, STOP button and status texts. Returns the longest packet
-// length, 0 when nothing usable was read (the list is then empty or holds only
-// empty packets).
+enum class PacketFormat { None, Qpk, Lqpk, Pcap, Pcapng };
+
+// What a load learnt about the file besides its packets.
+struct LoadDetails {
+  PacketFormat format = PacketFormat::None;
+  bool bigEndian = false;           // libpcap: headers in big-endian order
+  bool nanoseconds = false;         // libpcap: nanosecond time stamps
+  uint32_t interfaces = 0;          // pcapng: interfaces described, all sections
+  std::vector<uint32_t> linkTypes;  // distinct, in order of appearance
+  bool fileShrank = false;          // the file was cut while it was read
+};
+
+// Status panel 1 after a load during which the file was cut short.
+inline constexpr std::string_view kFileChangedText =
+    "Файл изменился во время загрузки: пакеты за его новым концом отброшены";
+
+// Reads a QPK, LQPK, libpcap or pcapng file into `list` (passed empty), with
+// the main window's gauge, STOP button and status texts. Returns the longest
+// packet length, 0 when nothing usable was read (the list is then empty or
+// holds only empty packets).
 uint32_t OpenPacketFile(const std::string& fileName, PacketList& list, CHost& host,
-                        const ReaderOptions& options = {});
+                        const ReaderOptions& options = {}, LoadDetails* details = nullptr);
 
 // The same without progress display, STOP or status texts: the loader of the
 // append command. Messages still go to the host.
 uint32_t AppendLoad(const std::string& fileName, PacketList& list, CHost& host,
-                    const ReaderOptions& options = {});
+                    const ReaderOptions& options = {}, LoadDetails* details = nullptr);
+
+// "Формат: pcapng, интерфейсов: 2, тип данных: ETHERNET, PPP": link types by
+// the chooser's names, by number where it has none.
+std::string DescribeFormat(const LoadDetails& details);
 
 // "Время загрузки 3725,50сек (12 МБ)": the load-time text of status panel 1.
 // The decimal separator is the user locale's unless one is given.

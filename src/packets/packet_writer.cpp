@@ -1,5 +1,6 @@
 #include "packets/packet_writer.h"
 
+#include <algorithm>
 #include <array>
 
 namespace pakscope {
@@ -49,7 +50,8 @@ void WritePackets(const PacketList& list, SaveFormat format, uint32_t linkType, 
     put16(header + 6, 4);
     put32(header + 8, 0);
     put32(header + 12, 0);
-    put32(header + 16, 0xFFFF);
+    // Readers refuse packets longer than the declared snapshot length.
+    put32(header + 16, std::max<uint32_t>(0xFFFF, MaxPacketLength(list)));
     put32(header + 20, linkType);
     sink.write(std::span(header, 24));
   }

@@ -12,13 +12,6 @@ inline uint32_t load16(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8;
 }
 
-inline uint32_t load32(const uint8_t* p) {
-  uint32_t v;
-  std::memcpy(&v, p, 4);
-  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
-  return v;
-}
-
 struct RecordLayout {
   size_t minimumLeft;  // fewer bytes left ends the walk
   size_t headerSize;   // bytes before the packet's data
@@ -31,14 +24,15 @@ constexpr RecordLayout layoutOf(PacketFileKind kind) {
     case PacketFileKind::Qpk: return {3, 2, 0, 2};
     case PacketFileKind::Lqpk: return {5, 4, 0, 4};
     case PacketFileKind::Pcap: return {16, 16, 8, 4};
-    case PacketFileKind::None: break;
+    case PacketFileKind::None:
+    case PacketFileKind::Pcapng: break;
   }
   return {SIZE_MAX, 0, 0, 0};
 }
 
 }  // namespace
 
-WalkEnd WalkRecords(std::span<const uint8_t> view, PacketFileKind kind, PacketList& list,
+WalkEnd WalkRecords(std::span<const uint8_t> view, PacketFileKind kind, PacketList* list,
                     PacketArena& arena, RecordCursor& cursor) {
   const RecordLayout layout = layoutOf(kind);
   const uint8_t* const base = view.data();
@@ -46,17 +40,20 @@ WalkEnd WalkRecords(std::span<const uint8_t> view, PacketFileKind kind, PacketLi
   uint64_t offset = cursor.offset;
   while (offset < size && size - offset >= layout.minimumLeft) {
     const uint8_t* header = base + offset;
-    const uint32_t length = layout.lengthSize == 2 ? load16(header + layout.lengthAt)
-                                                   : load32(header + layout.lengthAt);
+    const uint32_t length = layout.lengthSize == 2
+                                ? load16(header + layout.lengthAt)
+                                : Load32(header + layout.lengthAt, cursor.bigEndian);
     const uint64_t left = size - offset - layout.headerSize;
     if (length > left) break;
 
-    list.push_back(PACKET::uninitialized(length, arena));
-    // Keep the packet in the list before touching its bytes in the file: a fault
-    // during the copy then leaves nothing unowned behind.
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    if (length != 0) std::memcpy(list.back().data.get(), header + layout.headerSize, length);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
+    if (list != nullptr) {
+      list->push_back(PACKET::uninitialized(length, arena));
+      // Keep the packet in the list before touching its bytes in the file: a fault
+      // during the copy then leaves nothing unowned behind.
+      std::atomic_signal_fence(std::memory_order_seq_cst);
+      if (length != 0) std::memcpy(list->back().data.get(), header + layout.headerSize, length);
+      std::atomic_signal_fence(std::memory_order_seq_cst);
+    }
 
     offset += layout.headerSize + length;
     cursor.offset = offset;
@@ -68,9 +65,21 @@ WalkEnd WalkRecords(std::span<const uint8_t> view, PacketFileKind kind, PacketLi
   return WalkEnd::End;
 }
 
-PcapHeaderCheck CheckPcapHeader(std::span<const uint8_t> view) {
+PcapHeaderCheck CheckPcapHeader(std::span<const uint8_t> view, PcapVariant* variant) {
   if (view.size() < kPcapHeaderSize) return PcapHeaderCheck::TooSmall;
-  if (load32(view.data()) != kPcapMagic) return PcapHeaderCheck::BadMagic;
+  const uint32_t magic = LoadLe32(view.data());
+  PcapVariant found;
+  if (magic == kPcapMagic || magic == kPcapNanoMagic) {
+    found.nanoseconds = magic == kPcapNanoMagic;
+  } else if (magic == __builtin_bswap32(kPcapMagic) || magic == __builtin_bswap32(kPcapNanoMagic)) {
+    found.bigEndian = true;
+    found.nanoseconds = magic == __builtin_bswap32(kPcapNanoMagic);
+  } else {
+    return PcapHeaderCheck::BadMagic;
+  }
+  // The top bits of the field carry FCS details, not the link type.
+  found.linkType = Load32(view.data() + 20, found.bigEndian) & 0x03FFFFFF;
+  if (variant != nullptr) *variant = found;
   if (view.size() < kPcapHeaderSize + kPcapRecordHeaderSize) return PcapHeaderCheck::NoRecords;
   return PcapHeaderCheck::Ok;
 }

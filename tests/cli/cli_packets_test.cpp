@@ -19,7 +19,23 @@ TEST_F(CliPackets, InfoPrintsTheLoaderAndWindowTexts) {
   EXPECT_NE(run.out.find("Загружено пакетов: 3\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("Время загрузки "), std::string::npos);
   EXPECT_NE(run.out.find("Всего пакетов: 3\n"), std::string::npos);
-  EXPECT_NE(run.out.find("Длина мин: 0 макс: 3\n"), std::string::npos);
+  EXPECT_NE(run.out.find("Длина мин: 0 макс: 3\n  Формат: QPK\n"), std::string::npos);
+}
+
+TEST_F(CliPackets, InfoNamesTheCaptureFormatAndItsLinkTypes) {
+  PcapngImage ng;
+  ng.section(true).interface(1).interface(9).enhanced(1, {1, 2}).interface(1).enhanced(0, {3});
+  writeFile(dir.file("a.pcapng"), ng.bytes());
+  writeFile(dir.file("b.pcap"), pcapVariantImage({{4}}, false, true, 4242));
+  const CliRun run = runCli({"info", dir.file("a.pcapng"), dir.file("b.pcap")});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("Всего пакетов: 2\n  Длина мин: 1 макс: 2\n"
+                         "  Формат: pcapng, интерфейсов: 3, тип данных: ETHERNET, PPP\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("  Формат: pcap (наносекунды, little-endian), тип данных: 4242\n"),
+            std::string::npos)
+      << run.out;
 }
 
 TEST_F(CliPackets, InfoFailsWhenAFileLoadsNothing) {

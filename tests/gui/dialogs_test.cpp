@@ -169,8 +169,8 @@ class DialogsTest : public QObject {
     QCOMPARE(WriterFormatOfEntry(5), 4);  // TXT
     QStringList open;
     for (const FileFilter& f : OpenFilters()) open << f.caption;
-    QCOMPARE(open, (QStringList{"Все поддерживаемые (QPK, LQPK, PCAP, BIT, BIN)",
-                                "Пакетные файлы (QPK,LQPK, PCAP)", "Битовые файлы (BIT, BIN)"}));
+    QCOMPARE(open, (QStringList{"Все поддерживаемые (QPK, LQPK, PCAP, PCAPNG, BIT, BIN)",
+                                "Пакетные файлы (QPK,LQPK, PCAP, PCAPNG)", "Битовые файлы (BIT, BIN)"}));
   }
 
   void saveDialogReportsTheChosenTypeWhateverTheName() {

@@ -160,9 +160,15 @@ TEST(LinkTypes, TableAndNumbers) {
   EXPECT_FALSE(LinkTypePosition("ETHER").has_value());
 }
 
-TEST_F(WriterTest, PcapHeaderCarriesTheChosenLinkType) {
+TEST_F(WriterTest, PcapHeaderCarriesTheChosenLinkTypeAndASnapLengthForTheLongestPacket) {
   const Bytes image = save({{1}}, 3, LinkTypeNumber(*LinkTypePosition("ETHERNET")));
-  EXPECT_EQ(Bytes(image.begin() + 20, image.begin() + 24), (Bytes{1, 0, 0, 0}));
+  EXPECT_EQ(Bytes(image.begin() + 16, image.begin() + 24), (Bytes{0xFF, 0xFF, 0, 0, 1, 0, 0, 0}));
+  // Readers refuse packets longer than the snap length the header declares.
+  for (const auto& [length, snap] : {std::pair<size_t, Bytes>{65'536, {0, 0, 1, 0}},
+                                     std::pair<size_t, Bytes>{300'000, {0xE0, 0x93, 0x04, 0}}}) {
+    const Bytes longer = save({{1}, Bytes(length, 2)}, 3, 1);
+    EXPECT_EQ(Bytes(longer.begin() + 16, longer.begin() + 20), snap) << length;
+  }
 }
 
 #ifdef PAKSCOPE_HAVE_LIBPCAP

@@ -40,11 +40,12 @@ const std::vector<FileFilter>& SaveFilters() {
 
 const std::vector<FileFilter>& OpenFilters() {
   static const std::vector<FileFilter> filters{
-      {QStringLiteral("Все поддерживаемые (QPK, LQPK, PCAP, BIT, BIN)"),
+      {QStringLiteral("Все поддерживаемые (QPK, LQPK, PCAP, PCAPNG, BIT, BIN)"),
        {QStringLiteral("*.qpk"), QStringLiteral("*.lqpk"), QStringLiteral("*.pcap"),
-        QStringLiteral("*.bit"), QStringLiteral("*.bin")}},
-      {QStringLiteral("Пакетные файлы (QPK,LQPK, PCAP)"),
-       {QStringLiteral("*.qpk"), QStringLiteral("*.lqpk"), QStringLiteral("*.pcap")}},
+        QStringLiteral("*.pcapng"), QStringLiteral("*.bit"), QStringLiteral("*.bin")}},
+      {QStringLiteral("Пакетные файлы (QPK,LQPK, PCAP, PCAPNG)"),
+       {QStringLiteral("*.qpk"), QStringLiteral("*.lqpk"), QStringLiteral("*.pcap"),
+        QStringLiteral("*.pcapng")}},
       {QStringLiteral("Битовые файлы (BIT, BIN)"),
        {QStringLiteral("*.bit"), QStringLiteral("*.bin")}},
   };
@@ -53,8 +54,9 @@ const std::vector<FileFilter>& OpenFilters() {
 
 const std::vector<FileFilter>& AppendFilters() {
   static const std::vector<FileFilter> filters{
-      {QStringLiteral("Пакетные файлы (QPK,LQPK, PCAP)"),
-       {QStringLiteral("*.qpk"), QStringLiteral("*.lqpk"), QStringLiteral("*.pcap")}},
+      {QStringLiteral("Пакетные файлы (QPK,LQPK, PCAP, PCAPNG)"),
+       {QStringLiteral("*.qpk"), QStringLiteral("*.lqpk"), QStringLiteral("*.pcap"),
+        QStringLiteral("*.pcapng")}},
   };
   return filters;
 }
