@@ -13,8 +13,10 @@ namespace pakscope {
 namespace {
 
 constexpr std::string_view kNoOuterName = "---";
-// Condition depths beyond this have no score slot of their own.
-constexpr int kMaxConditionDepth = 254;
+// Condition depths beyond this have no score slot of their own; the compiler
+// refuses deeper descriptions.
+constexpr int kMaxConditionDepth = static_cast<int>(kScoreSlots) - 1;
+static_assert(kMaxChainDepth <= static_cast<size_t>(kMaxConditionDepth));
 
 uint64_t Load64(const uint8_t* p) noexcept {
   uint64_t v;
