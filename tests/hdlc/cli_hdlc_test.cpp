@@ -86,8 +86,12 @@ TEST(CliOpen, QuestionsAndThePeriod) {
       {"", 1, "--yes answers Yes"},
       {"--yes", 0, "Всего пакетов: 31"},  // default period 256: 32-byte packets
       {"--yes --period 16", 0, "Всего пакетов: 500"},
-      {"--yes --period 0", 1, "Период должен быть целым числом от 1 до 524280 бит."},
-      {"--yes --period abc", 1, "Период должен быть целым числом от 1 до 524280 бит."},
+      // A period that is none is a usage error, found before any file is touched.
+      {"--yes --period 0", 2, "Период должен быть целым числом от 1 до 524280 бит."},
+      {"--yes --period -1", 2, "Период должен быть целым числом от 1 до 524280 бит."},
+      {"--yes --period abc", 2, "Период должен быть целым числом от 1 до 524280 бит."},
+      {"--yes --period 524281", 2, "Период должен быть целым числом от 1 до 524280 бит."},
+      {"--yes --period 524280", 1, "n.dat\" короче периода 524280 бит: пакетов нет."},
       {"--packetize --period 80", 0, "Всего пакетов: 100"},
   };
   for (const auto& c : cases) {
