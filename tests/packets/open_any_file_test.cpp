@@ -210,6 +210,7 @@ TEST(OpenAnyFile, ConversionsWithNothingToWriteNameTheInput) {
     PacketList list;
     EXPECT_EQ(c.packetize ? OpenWithPacketization(file, list, host) : OpenAnyFile(file, list, host),
               0u);
+    ASSERT_FALSE(host.messages.empty());
     EXPECT_EQ(host.messageTexts().back(),
               (c.packetize ? "Файл \"" : "В файле \"") + file + c.message);
     EXPECT_EQ(host.messages.back().caption, "Ошибка");
