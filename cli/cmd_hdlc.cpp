@@ -1,7 +1,3 @@
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -15,29 +11,6 @@
 namespace pakscope::cli {
 
 namespace {
-
-// The first bytes of the file that Depacketize looks at; nullopt when unreadable.
-std::optional<std::vector<uint8_t>> readSample(const std::string& fileName) {
-  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::vector<uint8_t> sample(kDetectionSample);
-  size_t got = 0;
-  bool failed = false;
-  while (got < sample.size()) {
-    const ssize_t n = ::read(fd, sample.data() + got, sample.size() - got);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      failed = true;
-      break;
-    }
-    got += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  if (failed) return std::nullopt;
-  sample.resize(got);
-  return sample;
-}
 
 void printReport(const char* title, const HDLC_Report& r, bool found) {
   std::printf("%s: %s\n", title, found ? "HDLC found" : "no HDLC");
@@ -71,7 +44,8 @@ void printReport(const char* title, const HDLC_Report& r, bool found) {
 }
 
 int runHdlc(const std::string& fileName) {
-  const auto sample = readSample(fileName);
+  // Read as the conversion reads it: a pipe without a writer gives no bytes.
+  const auto sample = ReadBitFileStart(fileName, kDetectionSample);
   if (!sample) {
     printError(fileName + ": cannot be read");
     return kExitFailure;

@@ -1,12 +1,39 @@
 #include <clocale>
+#include <csignal>
 #include <iostream>
 
 #include "commands.h"
+#include "packets/temp_files.h"
 #include "terminal_host.h"
+
+namespace {
+
+// Ctrl+C or a kill removes the files being written under temporary names,
+// then ends the program by the same signal, as the caller expects.
+void removeTemporaryFilesAndDie(int signal) {
+  pakscope::temp_files::RemoveAll();
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+void removeTemporaryFilesOnSignals() {
+  struct sigaction action {};
+  action.sa_handler = removeTemporaryFilesAndDie;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    // A signal ignored by whoever started us stays ignored.
+    struct sigaction old {};
+    if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // Decimal separators in reports follow the user's locale.
   std::setlocale(LC_ALL, "");
+  removeTemporaryFilesOnSignals();
   using namespace pakscope::cli;
 
   CLI::App app{"pakscope-cli: packet files, bit streams and protocol analysis from the shell",

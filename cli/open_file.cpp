@@ -7,8 +7,16 @@ namespace pakscope::cli {
 void addOpenOptions(CLI::App& command, OpenOptions& options) {
   command.add_flag("--yes", options.yes,
                    "Answer Yes to the questions of the open flow (open as a bit file, packetize)");
-  command.add_option("--period", options.period,
-                     "Answer to the period prompt of packetization, in bits (default 256)");
+  // A period that is none is a usage error, told before any file is touched.
+  const CLI::Validator period(
+      [](std::string& text) {
+        return ParsePeriod(text) ? std::string() : std::string(kBadPeriodText);
+      },
+      "BITS");
+  command
+      .add_option("--period", options.period,
+                  "Answer to the period prompt of packetization, in bits (default 256)")
+      ->check(period);
   command.add_flag("--packetize", options.packetize,
                    "Cut the file into packets of a fixed period instead of looking for HDLC");
 }

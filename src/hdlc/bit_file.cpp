@@ -80,7 +80,7 @@ void writeLength(ByteSink& sink, uint32_t n) {
 }  // namespace
 
 BitFileResult Depacketize(const std::string& bitFileName, const std::string& packetFileName,
-                          const ProgressCallback& progress) {
+                          const ProgressCallback& progress, uint64_t outputLimit) {
   ProgressRecord record;
   Fd in(openBitFile(bitFileName, record));
   if (!in.ok()) return BitFileResult::Unreadable;
@@ -100,43 +100,49 @@ BitFileResult Depacketize(const std::string& bitFileName, const std::string& pac
   if (!master->Detect({buffer.get(), static_cast<size_t>(sample)}, report))
     return BitFileResult::NotFound;
 
+  // The processor appends to the temporary file by name, piece by piece.
+  AtomicFile out(packetFileName);
+  if (!out.opened()) return BitFileResult::Unwritable;
   auto notify = [&] {
     if (progress) progress(record);
   };
   master->SetFrameCallback([&](std::span<const uint8_t>) { notify(); });
   master->ConfigureProcessor(false, report.inverted, true, false, 1);
-  master->SetOutputFiles(packetFileName, "");
+  master->SetOutputFiles(out.temporaryName(), "");
   master->SetOutput(true, false);
+  master->SetPacketBytesLimit(outputLimit);
+  const CHDLC_Processor& processor = master->processor();
   while (got > 0) {
     master->Process({buffer.get(), static_cast<size_t>(got)});
     // Also once per piece, so that a stream with few frames still shows
     // progress and notices STOP.
     notify();
-    if (record.stopMarker == kStopMarker || master->processor().writeFailed()) break;
+    if (record.stopMarker == kStopMarker || processor.writeFailed() || processor.outputFull())
+      break;
     got = readFull(in.get(), buffer.get(), kDepacketizePiece);
-    if (got < 0) {
-      std::remove(packetFileName.c_str());
-      return BitFileResult::Unreadable;
-    }
+    if (got < 0) return BitFileResult::Unreadable;
     record.done += static_cast<uint64_t>(got);
   }
-  if (master->processor().writeFailed()) {
-    std::remove(packetFileName.c_str());
-    return BitFileResult::Unwritable;
-  }
-  return BitFileResult::Done;
+  if (processor.writeFailed()) return BitFileResult::Unwritable;
+  // The processor deletes an output that stayed empty after a piece.
+  struct stat st {};
+  if (::stat(out.temporaryName().c_str(), &st) != 0 || st.st_size == 0)
+    return BitFileResult::NoPackets;
+  if (!out.commit()) return BitFileResult::Unwritable;
+  return processor.outputFull() ? BitFileResult::OutputFull : BitFileResult::Done;
 }
 
 BitFileResult Packetize(const std::string& bitFileName, const std::string& packetFileName,
-                        int32_t periodBits, const ProgressCallback& progress) {
+                        int32_t periodBits, const ProgressCallback& progress,
+                        uint64_t outputLimit) {
   if (periodBits < 1 || periodBits > kMaxPeriodBits) return BitFileResult::BadPeriod;
   ProgressRecord record;
   Fd in(openBitFile(bitFileName, record));
   if (!in.ok()) return BitFileResult::Unreadable;
   std::remove(packetFileName.c_str());
-  Fd out(::open(packetFileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  if (!out.ok()) return BitFileResult::Unwritable;
-  ByteSink sink(out.get());
+  AtomicFile out(packetFileName);
+  if (!out.opened()) return BitFileResult::Unwritable;
+  ByteSink& sink = out.sink();
 
   const auto period = static_cast<uint32_t>(periodBits);
   const uint32_t n = (period + 7) / 8;
@@ -158,13 +164,18 @@ BitFileResult Packetize(const std::string& bitFileName, const std::string& packe
   };
 
   const bool aligned = period % 8 == 0;
-  // Whole packets per piece when aligned; eight periods (period bytes) otherwise,
-  // plus one zero byte so that a packet's last byte can be read as a pair.
-  const size_t pieceSize = aligned ? (1'048'576 / n) * n : period;
+  // Pieces of about a megabyte that end on a packet boundary: whole packets
+  // when aligned, otherwise whole groups of eight periods (`period` bytes
+  // each). One zero byte more lets a packet's last byte be read as a pair.
+  constexpr size_t kPiece = 1'048'576;
+  const size_t pieceSize = aligned ? (kPiece / n) * n : (kPiece / period) * period;
   auto piece = std::make_unique<uint8_t[]>(pieceSize + 1);
   std::vector<uint8_t> packet(n);
+  // Records whole within the limit; the loader would not read past it.
+  const uint64_t maxRecords = outputLimit / (2 + uint64_t{n});
+  uint64_t records = 0;
   bool readFailed = false;
-  for (;;) {
+  while (records < maxRecords) {
     const int64_t got = readFull(in.get(), piece.get(), pieceSize);
     if (got < 0) {
       readFailed = true;
@@ -174,14 +185,14 @@ BitFileResult Packetize(const std::string& bitFileName, const std::string& packe
     record.done += static_cast<uint64_t>(got);
     const auto g = static_cast<size_t>(got);
     if (aligned) {
-      for (size_t offset = 0; offset + n <= g; offset += n) {
+      for (size_t offset = 0; offset + n <= g && records < maxRecords; offset += n, ++records) {
         writeLength(sink, n);
         sink.write(std::span<const uint8_t>(piece.get() + offset, n));
       }
     } else {
       std::fill(piece.get() + g, piece.get() + pieceSize + 1, uint8_t{0});
       const size_t count = 8 * g / period;
-      for (size_t i = 0; i < count; ++i) {
+      for (size_t i = 0; i < count && records < maxRecords; ++i, ++records) {
         const size_t first = i * period;
         const uint8_t* src = piece.get() + first / 8;
         const unsigned s = first % 8;
@@ -194,12 +205,23 @@ BitFileResult Packetize(const std::string& bitFileName, const std::string& packe
     }
     if (stopAsked()) break;
   }
-  const bool written = sink.flush() && out.close();
-  if (readFailed || !written) {
-    std::remove(packetFileName.c_str());
-    return readFailed ? BitFileResult::Unreadable : BitFileResult::Unwritable;
-  }
-  return BitFileResult::Done;
+  // The temporary file goes with `out` unless committed.
+  if (readFailed) return BitFileResult::Unreadable;
+  if (!sink.ok()) return BitFileResult::Unwritable;
+  if (records == 0) return BitFileResult::NoPackets;
+  if (!out.commit()) return BitFileResult::Unwritable;
+  return records == maxRecords ? BitFileResult::OutputFull : BitFileResult::Done;
+}
+
+std::optional<std::vector<uint8_t>> ReadBitFileStart(const std::string& bitFileName, size_t count) {
+  ProgressRecord record;
+  Fd in(openBitFile(bitFileName, record));
+  if (!in.ok()) return std::nullopt;
+  std::vector<uint8_t> bytes(count);
+  const int64_t got = readFull(in.get(), bytes.data(), count);
+  if (got < 0) return std::nullopt;
+  bytes.resize(static_cast<size_t>(got));
+  return bytes;
 }
 
 }  // namespace pakscope

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace pakscope {
 
@@ -20,12 +22,18 @@ struct ProgressRecord {
 using ProgressCallback = std::function<void(ProgressRecord&)>;
 
 enum class BitFileResult {
-  Done,        // the packet file was written (maybe empty or absent: no frame passed)
+  Done,        // the packet file was written
+  OutputFull,  // written up to kMaxConversionOutput; the rest of the stream was left
+  NoPackets,   // nothing to write (no frame passed, or less than one period): no packet file
   NotFound,    // no HDLC framing in the detection sample; no packet file exists
   Unreadable,  // the bit file could not be opened or read; nothing was written
   Unwritable,  // the packet file could not be created or written
   BadPeriod,   // the period is outside 1 .. kMaxPeriodBits; nothing was touched
 };
+
+// The loader reads no more of a packet file than this, so a conversion (of a
+// stream that may never end) writes no record past it.
+inline constexpr uint64_t kMaxConversionOutput = 800'000'000;
 
 // A period's packet must fit a QPK record: at most 65,535 bytes.
 inline constexpr int32_t kMaxPeriodBits = 524'280;
@@ -34,6 +42,9 @@ inline constexpr int32_t kMaxPeriodBits = 524'280;
 inline constexpr uint32_t kDepacketizePiece = 1'000'000;
 inline constexpr uint32_t kDetectionSample = 100'000;
 
+// Both conversions write under a temporary name beside the packet file and
+// rename it into place only when complete; `outputLimit` exists for tests.
+
 // Looks for HDLC in the first 100,000 bytes of the bit file, in both
 // polarities; when exactly one shows it, decodes the whole file in that
 // polarity and writes every frame of 6 to 4096 bytes (misaligned ones with
@@ -41,13 +52,20 @@ inline constexpr uint32_t kDetectionSample = 100'000;
 // The packet file is deleted first. The callback runs for every frame and
 // after every piece; a stop ends the work after the current piece.
 BitFileResult Depacketize(const std::string& bitFileName, const std::string& packetFileName,
-                          const ProgressCallback& progress);
+                          const ProgressCallback& progress,
+                          uint64_t outputLimit = kMaxConversionOutput);
 
 // Cuts the bit file into packets of periodBits bits, least significant bit
 // first, and writes them as QPK records of ⌈periodBits/8⌉ bytes. Bits that do
 // not fill a whole period at the end are dropped; the unused high bits of the
 // last byte of a packet are zero. The callback runs about every 5 % of the file.
 BitFileResult Packetize(const std::string& bitFileName, const std::string& packetFileName,
-                        int32_t periodBits, const ProgressCallback& progress);
+                        int32_t periodBits, const ProgressCallback& progress,
+                        uint64_t outputLimit = kMaxConversionOutput);
+
+// The first `count` bytes of a bit file (fewer when it is shorter), read as the
+// conversions read it: a named pipe without a writer gives no bytes instead of
+// waiting. nullopt when the file cannot be opened or read.
+std::optional<std::vector<uint8_t>> ReadBitFileStart(const std::string& bitFileName, size_t count);
 
 }  // namespace pakscope

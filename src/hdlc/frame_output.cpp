@@ -54,7 +54,10 @@ void FrameOutput::frameEnd(std::span<uint8_t> frame) {
   }
   if (length < minLength || length > maxLength) pass = false;
   // A record's length has 16 bits; a longer frame would corrupt every record after it.
-  if (pass && packets_ && length <= 0xFFFF) {
+  if (pass && packets_ && length <= 0xFFFF && packetBytes + 2 + length > packetBytesLimit)
+    outputFull_ = true;
+  if (pass && packets_ && length <= 0xFFFF && !outputFull_) {
+    packetBytes += 2 + length;
     pending_.push_back(static_cast<uint8_t>(length & 0xFF));
     pending_.push_back(static_cast<uint8_t>(length >> 8));
     pending_.insert(pending_.end(), frame.begin(), frame.end());

@@ -30,6 +30,10 @@ class FrameOutput {
   std::string textFileName;
   FrameCallback frameCallback;
   int32_t frameNumber = 0;  // last entry number of the text file
+  // Records that would take the packets written since the last Reset past
+  // this many bytes are not written, and outputFull() tells.
+  uint64_t packetBytesLimit = UINT64_MAX;
+  uint64_t packetBytes = 0;
 
   // Opens the outputs of one Process call for appending; settles the switches
   // that have no file and the check that cannot apply.
@@ -42,6 +46,11 @@ class FrameOutput {
   // True once an output could not be opened or written (a full disk): the
   // files then miss frames.
   bool writeFailed() const { return writeFailed_; }
+  bool outputFull() const { return outputFull_; }
+  void restartCount() {
+    packetBytes = 0;
+    outputFull_ = false;
+  }
 
  private:
   struct Closer {
@@ -58,6 +67,7 @@ class FrameOutput {
   static constexpr size_t kPendingLimit = 1 << 20;
   std::vector<uint8_t> pending_;
   bool writeFailed_ = false;
+  bool outputFull_ = false;
 
   CheckEngines engines_;
   File packets_, text_;

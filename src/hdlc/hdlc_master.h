@@ -40,6 +40,7 @@ class CHDLC_Master {
   void SetFrameCallback(FrameCallback callback) {
     processor_.SetFrameCallback(std::move(callback));
   }
+  void SetPacketBytesLimit(uint64_t bytes) { processor_.SetPacketBytesLimit(bytes); }
   void Process(std::span<const uint8_t> bytes) { processor_.Process(bytes); }
 
   // The reports and verdicts of both detectors from the last Detect.

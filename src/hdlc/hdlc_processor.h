@@ -24,6 +24,7 @@ class BasicHdlcProcessor {
   void Reset() {
     framer_.reset();
     output_.frameNumber = 0;
+    output_.restartCount();
     output_.packetFileName.clear();
     output_.textFileName.clear();
   }
@@ -48,6 +49,9 @@ class BasicHdlcProcessor {
     output_.textFileName = textFileName;
   }
   void SetFrameCallback(FrameCallback callback) { output_.frameCallback = std::move(callback); }
+  // The packet file stops growing before a record would take it past `bytes`
+  // (counted from the last Reset); the framing and the callbacks go on.
+  void SetPacketBytesLimit(uint64_t bytes) { output_.packetBytesLimit = bytes; }
 
   // Decodes one piece. The output files are opened for appending for the
   // call and deleted afterwards when they are empty.
@@ -62,6 +66,7 @@ class BasicHdlcProcessor {
   bool checkEnabled() const { return output_.checkEnabled; }
   uint8_t checkType() const { return output_.checkType; }
   bool writeFailed() const { return output_.writeFailed(); }
+  bool outputFull() const { return output_.outputFull(); }
 
  private:
   bool inverted_ = false;

@@ -1,6 +1,7 @@
 #include "hdlc/open_any_file.h"
 
 #include <charconv>
+#include <string>
 #include <thread>
 
 #include "packets/file_kind.h"
@@ -16,10 +17,18 @@ void warn(CHost& host, std::string_view text) {
   host.messageBox(text, "Ошибка", MsgButtons::Ok, MsgIcon::Exclamation);
 }
 
-// Reports a conversion that could not read its input or write its output.
-void reportFailure(CHost& host, BitFileResult result) {
+// Reports a conversion that could not read its input or write its output, and
+// one that stopped at the size the loader reads. True when there is a packet
+// file to read.
+bool reportOutcome(CHost& host, BitFileResult result) {
   if (result == BitFileResult::Unreadable) warn(host, "Не удаётся открыть файл");
   if (result == BitFileResult::Unwritable) warn(host, "Не удаётся записать файл");
+  if (result == BitFileResult::OutputFull)
+    host.messageBox(
+        "Файл пакетов достиг 800000000 байт, больше не загружается.\r\nОстаток битового "
+        "файла не преобразован.",
+        "Ограничение", MsgButtons::Ok, MsgIcon::Exclamation);
+  return result == BitFileResult::Done || result == BitFileResult::OutputFull;
 }
 
 // Asks for the period and cuts the file; false when nothing is to be read.
@@ -28,7 +37,7 @@ bool packetizeSteps(const std::string& fileName, const std::string& outName, CHo
       host.inputQuery("Введите период", "Введите период, бит", kDefaultPeriod);
   const std::optional<int32_t> period = ParsePeriod(answer ? *answer : kDefaultPeriod);
   if (!period) {
-    warn(host, "Период должен быть целым числом от 1 до 524280 бит.");
+    warn(host, kBadPeriodText);
     return false;
   }
   host.showProgress(true);
@@ -37,8 +46,13 @@ bool packetizeSteps(const std::string& fileName, const std::string& outName, CHo
                                          [&host](ProgressRecord& r) { progressCallback(r, host); });
   host.clearStop();
   host.showProgress(false);
-  reportFailure(host, result);
-  return result == BitFileResult::Done;
+  if (result == BitFileResult::NoPackets) {
+    // Said of the input: no packet file was left to name.
+    warn(host, "Файл \"" + fileName + "\" короче периода " + std::to_string(*period) +
+                   " бит: пакетов нет.");
+    return false;
+  }
+  return reportOutcome(host, result);
 }
 
 }  // namespace
@@ -97,8 +111,11 @@ uint32_t OpenAnyFile(const std::string& fileName, PacketList& list, CHost& host,
                         "Открытие файла", MsgButtons::YesNo, MsgIcon::Question) != MsgResult::Yes)
       return 0;
     if (!packetizeSteps(fileName, outName, host)) return 0;
-  } else if (result != BitFileResult::Done) {
-    reportFailure(host, result);
+  } else if (result == BitFileResult::NoPackets) {
+    warn(host, "В файле \"" + fileName +
+                   "\" найдена разметка HDLC, но ни одного кадра выделить не удалось.");
+    return 0;
+  } else if (!reportOutcome(host, result)) {
     return 0;
   }
   return OpenPacketFile(outName, list, host, {}, details);

@@ -32,4 +32,8 @@ void progressCallback(ProgressRecord& record, CHost& host);
 // kMaxPeriodBits, blanks around it allowed; nullopt otherwise.
 std::optional<int32_t> ParsePeriod(std::string_view text);
 
+// What is said of an answer that ParsePeriod refuses.
+inline constexpr std::string_view kBadPeriodText =
+    "Период должен быть целым числом от 1 до 524280 бит.";
+
 }  // namespace pakscope

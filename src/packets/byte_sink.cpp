@@ -7,6 +7,8 @@
 #include <cstring>
 #include <random>
 
+#include "packets/temp_files.h"
+
 namespace pakscope {
 
 bool ByteSink::writeAll(const uint8_t* data, size_t size) {
@@ -52,10 +54,12 @@ AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {
     fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ < 0 && errno != EEXIST) break;
   }
-  if (fd_ >= 0)
+  if (fd_ >= 0) {
+    registrySlot_ = temp_files::Remember(temporary_);
     sink_ = std::make_unique<ByteSink>(fd_);
-  else
+  } else {
     sink_ = std::make_unique<ByteSink>(-1);
+  }
 }
 
 AtomicFile::~AtomicFile() {
@@ -67,6 +71,8 @@ void AtomicFile::discard() {
     ::close(fd_);
     fd_ = -1;
     ::unlink(temporary_.c_str());
+    temp_files::Forget(registrySlot_);
+    registrySlot_ = -1;
   }
 }
 
@@ -76,9 +82,11 @@ bool AtomicFile::commit() {
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(temporary_.c_str(), target_.c_str()) == 0) return true;
-  ::unlink(temporary_.c_str());
-  return false;
+  const bool renamed = ok && ::rename(temporary_.c_str(), target_.c_str()) == 0;
+  if (!renamed) ::unlink(temporary_.c_str());
+  temp_files::Forget(registrySlot_);
+  registrySlot_ = -1;
+  return renamed;
 }
 
 }  // namespace pakscope

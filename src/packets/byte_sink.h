@@ -35,7 +35,9 @@ class ByteSink {
 
 // A file written under a temporary name next to its target and renamed over
 // the target only when commit() finds everything written: a failed save never
-// leaves a half-written file that claims to be complete.
+// leaves a half-written file that claims to be complete. The temporary name is
+// remembered in the registry of temp_files while it exists, so that a program
+// ended by a signal can remove it.
 class AtomicFile {
  public:
   explicit AtomicFile(std::string target);
@@ -45,6 +47,9 @@ class AtomicFile {
 
   bool opened() const { return fd_ >= 0; }
   ByteSink& sink() { return *sink_; }
+  // For writers that open the file by name themselves (the HDLC processor
+  // appends piece by piece): the name to write to until commit().
+  const std::string& temporaryName() const { return temporary_; }
   // Flushes, closes and renames; false (and the target untouched) on any failure.
   bool commit();
 
@@ -54,6 +59,7 @@ class AtomicFile {
   std::string target_;
   std::string temporary_;
   int fd_ = -1;
+  int registrySlot_ = -1;
   std::unique_ptr<ByteSink> sink_;
 };
 

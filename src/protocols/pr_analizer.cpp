@@ -13,8 +13,10 @@ namespace pakscope {
 namespace {
 
 constexpr std::string_view kNoOuterName = "---";
-// Condition depths beyond this have no score slot of their own.
-constexpr int kMaxConditionDepth = 254;
+// Condition depths beyond this have no score slot of their own; the compiler
+// refuses deeper descriptions.
+constexpr int kMaxConditionDepth = static_cast<int>(kScoreSlots) - 1;
+static_assert(kMaxChainDepth <= static_cast<size_t>(kMaxConditionDepth));
 
 uint64_t Load64(const uint8_t* p) noexcept {
   uint64_t v;
@@ -61,7 +63,9 @@ int TPrAnalizer::AnalizePackets(PacketList& list) {
   running = true;
   if (!loaded) return 1;
 
-  packetCount_ = static_cast<uint32_t>(std::min<size_t>(list.size(), kMaxPackets));
+  // Every packet: the per-run tables grow with the list. A list is bounded by
+  // the 800,000,000 bytes of a file, far below 2^32 packets.
+  packetCount_ = static_cast<uint32_t>(std::min<size_t>(list.size(), UINT32_MAX));
   fcs16Passed_.assign(packetCount_, 0);
   uint32_t failing = 0;
   for (uint32_t i = 0; i < packetCount_; ++i) {

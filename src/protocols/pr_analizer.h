@@ -29,7 +29,6 @@ struct TProtocolNode {
 // descriptions and counts the layer sequences in a tree table.
 class TPrAnalizer {
  public:
-  static constexpr uint32_t kMaxPackets = 500000;
   static constexpr size_t kMaxLayers = 100;
   static constexpr size_t kMaxTreeNodes = 1256;
   static constexpr int kAcceptScore = 75;

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "protocols/description_compiler.h"
@@ -20,6 +21,33 @@ bool HasDescriptionExtension(const std::string& fileName) {
   for (char& c : ext)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return ext == ".CFG";
+}
+
+// The name with Latin and Cyrillic capitals of its UTF-8 made small, so that
+// byte order of the result is letter order without regard to case.
+std::string FoldCase(const std::string& name) {
+  std::string out;
+  out.reserve(name.size());
+  for (size_t i = 0; i < name.size(); ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    if (c >= 'A' && c <= 'Z') {
+      out += static_cast<char>(c - 'A' + 'a');
+      continue;
+    }
+    const auto next = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0u;
+    if (c == 0xD0 && next >= 0x80 && next <= 0xAF) {
+      // U+0400..U+042F: Ѐ..Џ become ѐ..џ (D1 90..9F), А..П а..п (D0 B0..BF),
+      // Р..Я р..я (D1 80..8F).
+      const unsigned code = 0x400 + (next - 0x80);
+      const unsigned small = code < 0x410 ? code + 0x50 : code + 0x20;
+      out += static_cast<char>(0xC0 | (small >> 6));
+      out += static_cast<char>(0x80 | (small & 0x3F));
+      ++i;
+      continue;
+    }
+    out += static_cast<char>(c);
+  }
+  return out;
 }
 
 bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& bytes) {
@@ -42,7 +70,14 @@ bool LoadProtocols(const std::filesystem::path& folder, ProtocolTables& tables, 
     std::string name = it->path().filename().string();
     if (HasDescriptionExtension(name)) names.push_back(std::move(name));
   }
-  std::sort(names.begin(), names.end());
+  // Name order as a person reads the folder: letter case aside, then by bytes
+  // so that the order never depends on the order of the folder's entries.
+  std::vector<std::pair<std::string, std::string>> keyed;
+  keyed.reserve(names.size());
+  for (std::string& name : names) keyed.emplace_back(FoldCase(name), std::move(name));
+  std::sort(keyed.begin(), keyed.end());
+  names.clear();
+  for (auto& [key, name] : keyed) names.push_back(std::move(name));
 
   uint32_t unnamedNumber = 1;
   std::vector<uint8_t> bytes;

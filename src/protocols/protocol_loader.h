@@ -8,7 +8,8 @@
 namespace pakscope {
 
 // Compiles every description file (extension ".CFG" in any case) of `folder`
-// in the byte order of their file names, which fixes the protocol numbers,
+// in the order of their file names compared without regard to letter case
+// (ties by bytes), which fixes the protocol numbers,
 // then appends the built-in protocols. False, with empty tables, when no
 // description was compiled or an error stopped the load. Files that cannot
 // be read, and entries that are not regular files, are passed over silently.

@@ -33,7 +33,10 @@ enum Opcode : uint8_t {
 // Capacities of the analyser's description tables.
 inline constexpr size_t kMaxProtocols = 10000;  // the two built-in ones included
 inline constexpr size_t kProgramAreaSize = 65536;
-inline constexpr size_t kMaxChainDepth = 255;
+// The analyser scores the chain open at depth d in slot d of its 255 score
+// slots, slot 0 being the protocol's own: one chain fewer may nest.
+inline constexpr size_t kScoreSlots = 255;
+inline constexpr size_t kMaxChainDepth = kScoreSlots - 1;
 inline constexpr size_t kMaxBranches = 255;
 inline constexpr size_t kValueSlots = 10;
 // The built-in protocols' programs ("CD 00" each) always keep their room.

@@ -5,10 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <filesystem>
+#include <optional>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -48,6 +51,48 @@ Bytes randomBytes(std::mt19937& rng, size_t n) {
 struct Files {
   TempDir dir;
   std::string bit = dir.file("line.bit"), qpk = dir.file("line.bit.qpk");
+  // Names in the folder, sorted.
+  std::vector<std::string> entries() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+};
+
+// A named pipe that a thread feeds with `chunk` again and again until the
+// conversion has ended and the pipe's last reader left.
+class EndlessPipe {
+ public:
+  EndlessPipe(const std::string& path, Bytes chunk) : path_(path) {
+    EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    oldPipeHandler_ = std::signal(SIGPIPE, SIG_IGN);
+    // A reader of our own lets the writer open at once, before the conversion opens the pipe.
+    holder_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    writer_ = std::thread([this, chunk = std::move(chunk)] {
+      const int fd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+      opened_ = true;
+      while (fd >= 0 && ::write(fd, chunk.data(), chunk.size()) > 0) {
+      }
+      if (fd >= 0) ::close(fd);
+    });
+    while (!opened_) std::this_thread::yield();
+  }
+  ~EndlessPipe() {
+    ::close(holder_);
+    writer_.join();
+    std::signal(SIGPIPE, oldPipeHandler_);
+  }
+  EndlessPipe(const EndlessPipe&) = delete;
+  EndlessPipe& operator=(const EndlessPipe&) = delete;
+
+ private:
+  std::string path_;
+  int holder_ = -1;
+  std::atomic<bool> opened_{false};
+  std::thread writer_;
+  void (*oldPipeHandler_)(int) = nullptr;
 };
 
 TEST(Packetize, ByteAlignedPeriodDropsTheTail) {
@@ -77,9 +122,10 @@ TEST(Packetize, AnyPeriodCutsTheBitsInOrder) {
     Files f;
     const Bytes data = randomBytes(rng, 3000 + rng() % 70000);
     writeFile(f.bit, data);
-    ASSERT_EQ(Packetize(f.bit, f.qpk, period, nullptr), BitFileResult::Done);
-    const auto packets = records(f.qpk);
     const size_t count = data.size() * 8 / static_cast<size_t>(period);
+    ASSERT_EQ(Packetize(f.bit, f.qpk, period, nullptr),
+              count ? BitFileResult::Done : BitFileResult::NoPackets);
+    const auto packets = count ? records(f.qpk) : std::vector<Bytes>{};
     ASSERT_EQ(packets.size(), count);
     for (size_t i = 0; i < count; ++i) {
       Bytes expected((static_cast<size_t>(period) + 7) / 8);
@@ -148,6 +194,27 @@ TEST(Packetize, StreamOfUnknownSizeStillAsksAboutStop) {
   EXPECT_EQ(result, BitFileResult::Done);
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(std::filesystem::file_size(f.qpk), 3u * 1'048'576);  // the first piece
+}
+
+TEST(Packetize, UnalignedPeriodsAreReadInLargePieces) {
+  std::mt19937 rng(9);
+  Files f;
+  const Bytes data = randomBytes(rng, 1'300'000);
+  writeFile(f.bit, data);
+  uint64_t firstPiece = 0;
+  auto watch = [&](ProgressRecord& r) {
+    if (firstPiece == 0) firstPiece = r.done;
+  };
+  ASSERT_EQ(Packetize(f.bit, f.qpk, 12, watch), BitFileResult::Done);
+  // The largest multiple of eight periods (12 bytes) within a megabyte.
+  EXPECT_EQ(firstPiece, 1'048'572u);
+  const auto packets = records(f.qpk);
+  ASSERT_EQ(packets.size(), data.size() * 8 / 12);
+  for (size_t i = 0; i < packets.size(); ++i) {
+    Bytes expected(2);
+    for (size_t j = 0; j < 12; ++j) SetBit(expected, j, GetBit(data, i * 12 + j));
+    ASSERT_EQ(packets[i], expected) << "packet " << i;
+  }
 }
 
 TEST(BitFiles, UnreadableInputWritesNothing) {
@@ -270,6 +337,95 @@ TEST(Depacketize, OnlyTheFirstHundredThousandBytesDecide) {
   data.insert(data.end(), line.bytes.begin(), line.bytes.end());
   writeFile(f.bit, data);
   EXPECT_EQ(Depacketize(f.bit, f.qpk, nullptr), BitFileResult::NotFound);
+}
+
+// Nothing to write leaves no packet file at all, an old one included, and no
+// temporary file either.
+TEST(BitFiles, NothingToWriteLeavesNoFile) {
+  HdlcBitWriter flagsOnly;
+  for (int i = 0; i < 50; ++i) flagsOnly.flag();
+  struct Case {
+    const char* what;
+    std::optional<Bytes> content;  // none: a named pipe without a writer
+    bool depacketize;
+  } cases[] = {
+      {"empty file", Bytes{}, false},
+      {"shorter than a period", Bytes(31, 0x55), false},
+      {"pipe without a writer", std::nullopt, false},
+      {"HDLC flags and no frame", flagsOnly.bytes(), true},
+      {"a single flag", Bytes{0x7E}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Files f;
+    if (c.content)
+      writeFile(f.bit, *c.content);
+    else
+      ASSERT_EQ(::mkfifo(f.bit.c_str(), 0600), 0);
+    writeFile(f.qpk, Bytes{1, 0, 9});
+    const BitFileResult result =
+        c.depacketize ? Depacketize(f.bit, f.qpk, nullptr) : Packetize(f.bit, f.qpk, 256, nullptr);
+    EXPECT_EQ(result, BitFileResult::NoPackets);
+    EXPECT_EQ(f.entries(), std::vector<std::string>{"line.bit"});
+  }
+}
+
+// The packet file appears only when complete; meanwhile the output grows
+// under a hidden temporary name beside it.
+TEST(BitFiles, OutputIsRenamedIntoPlaceWhenComplete) {
+  std::mt19937 rng(10);
+  const Line line = makeLine(rng, 2000);
+  for (bool depacketize : {false, true}) {
+    SCOPED_TRACE(depacketize);
+    Files f;
+    writeFile(f.bit, line.bytes);
+    std::vector<std::string> during;
+    auto watch = [&](ProgressRecord&) {
+      if (during.empty()) during = f.entries();
+    };
+    const BitFileResult result =
+        depacketize ? Depacketize(f.bit, f.qpk, watch) : Packetize(f.bit, f.qpk, 8, watch);
+    EXPECT_EQ(result, BitFileResult::Done);
+    ASSERT_EQ(during.size(), 2u);
+    EXPECT_EQ(during[0].rfind(".line.bit.qpk.part", 0), 0u) << during[0];
+    EXPECT_EQ(during[1], "line.bit");
+    EXPECT_EQ(f.entries(), (std::vector<std::string>{"line.bit", "line.bit.qpk"}));
+  }
+}
+
+// No record goes past the size the loader reads, even from a stream that
+// never ends.
+TEST(BitFiles, OutputStopsAtTheLimitTheLoaderReads) {
+  Files f;
+  writeFile(f.bit, Bytes(1000, 0x5A));
+  struct Case {
+    int32_t period;
+    uint64_t limit, size;
+  } cases[] = {{8, 100, 99}, {12, 100, 100}, {8, 3000, 3000}, {8, 3003, 3000}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.period) + " " + std::to_string(c.limit));
+    EXPECT_EQ(Packetize(f.bit, f.qpk, c.period, nullptr, c.limit),
+              c.size == 3000 && c.limit > 3000 ? BitFileResult::Done : BitFileResult::OutputFull);
+    EXPECT_EQ(std::filesystem::file_size(f.qpk), c.size);
+  }
+
+  std::mt19937 rng(11);
+  const Line line = makeLine(rng, 1000);
+  const std::string pipe = f.dir.file("endless.bit");
+  const std::string qpk = pipe + ".qpk";
+  for (bool depacketize : {false, true}) {
+    SCOPED_TRACE(depacketize);
+    EndlessPipe endless(pipe, line.bytes);
+    constexpr uint64_t kLimit = 3'000'000;
+    const BitFileResult result = depacketize ? Depacketize(pipe, qpk, nullptr, kLimit)
+                                             : Packetize(pipe, qpk, 8, nullptr, kLimit);
+    EXPECT_EQ(result, BitFileResult::OutputFull);
+    const uint64_t size = std::filesystem::file_size(qpk);
+    EXPECT_LE(size, kLimit);
+    EXPECT_GT(size, kLimit - 2 - 4096);  // stopped by the limit, not earlier
+    EXPECT_FALSE(records(qpk).empty());  // whole records only
+    std::filesystem::remove(pipe);
+  }
 }
 
 }  // namespace

@@ -1,12 +1,19 @@
 // The bit-file paths of the command-line tool, run as a user would run it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "hdlc/hdlc_encoder.h"
 #include "support/temp_dir.h"
 
 namespace pakscope {
@@ -20,8 +27,9 @@ struct CliRun {
   std::string output;  // stdout and stderr together
 };
 
+// `timeout` ends a run that would wait for ever, so that the test fails instead.
 CliRun cli(const std::string& args) {
-  const std::string command = std::string(PAKSCOPE_CLI) + " " + args + " 2>&1";
+  const std::string command = "timeout 60 " + std::string(PAKSCOPE_CLI) + " " + args + " 2>&1";
   CliRun run{-1, {}};
   std::FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return run;
@@ -86,8 +94,12 @@ TEST(CliOpen, QuestionsAndThePeriod) {
       {"", 1, "--yes answers Yes"},
       {"--yes", 0, "Всего пакетов: 31"},  // default period 256: 32-byte packets
       {"--yes --period 16", 0, "Всего пакетов: 500"},
-      {"--yes --period 0", 1, "Период должен быть целым числом от 1 до 524280 бит."},
-      {"--yes --period abc", 1, "Период должен быть целым числом от 1 до 524280 бит."},
+      // A period that is none is a usage error, found before any file is touched.
+      {"--yes --period 0", 2, "Период должен быть целым числом от 1 до 524280 бит."},
+      {"--yes --period -1", 2, "Период должен быть целым числом от 1 до 524280 бит."},
+      {"--yes --period abc", 2, "Период должен быть целым числом от 1 до 524280 бит."},
+      {"--yes --period 524281", 2, "Период должен быть целым числом от 1 до 524280 бит."},
+      {"--yes --period 524280", 1, "n.dat\" короче периода 524280 бит: пакетов нет."},
       {"--packetize --period 80", 0, "Всего пакетов: 100"},
   };
   for (const auto& c : cases) {
@@ -96,6 +108,68 @@ TEST(CliOpen, QuestionsAndThePeriod) {
     EXPECT_EQ(run.exitCode, c.exitCode);
     EXPECT_NE(run.output.find(c.expected), std::string::npos) << run.output;
   }
+}
+
+TEST(CliHdlc, PipeWithoutAWriterIsAnEmptySample) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.file("p.bit").c_str(), 0600), 0);
+  const CliRun run = cli("hdlc " + quoted(dir.file("p.bit")));
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_NE(run.output.find(": 0 bytes examined"), std::string::npos) << run.output;
+}
+
+// Ctrl+C or a kill during a conversion leaves neither the packet file nor its
+// temporary file, and the tool still ends by that signal.
+TEST(CliOpen, SignalsRemoveTheTemporaryFile) {
+  HdlcBitWriter w;
+  w.flag();
+  for (int i = 0; i < 2000; ++i) w.frame(std::vector<uint8_t>(40, static_cast<uint8_t>(i)), true);
+  const std::vector<uint8_t> chunk = w.bytes();
+  const auto oldPipeHandler = std::signal(SIGPIPE, SIG_IGN);
+  for (int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    TempDir dir;
+    const std::string pipe = dir.file("s.bit");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    // Our own reader lets the writer open before the tool does.
+    const int holder = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int writeEnd = ::open(pipe.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(writeEnd, 0);
+    std::thread writer([&] {
+      while (::write(writeEnd, chunk.data(), chunk.size()) > 0) {
+      }
+    });
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      ::execl(PAKSCOPE_CLI, "pakscope-cli", "info", "--yes", pipe.c_str(), nullptr);
+      ::_exit(127);
+    }
+    ASSERT_GT(child, 0);
+    auto temporary = [&] {
+      for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        if (e.path().filename().string().rfind(".s.bit.qpk.part", 0) == 0) return true;
+      return false;
+    };
+    bool seen = false;
+    for (int i = 0; i < 600 && !(seen = temporary()); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ::close(holder);
+    ::kill(child, signal);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(writeEnd);  // wakes a writer that waits for room, should there be one
+    writer.join();
+    EXPECT_TRUE(seen) << "the conversion never started writing";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+      names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"s.bit"});
+  }
+  std::signal(SIGPIPE, oldPipeHandler);
 }
 
 }  // namespace

@@ -234,6 +234,72 @@ TEST(Detector, ResetKeepsSettingsAndClearsCounters) {
   EXPECT_EQ(d.tally().maxLength, 50u);
 }
 
+// The verdict on counter sets just below and just above each of its
+// thresholds. Matches default to check type 1 for every examined frame.
+TEST(Detector, VerdictThresholds) {
+  struct Case {
+    const char* what;
+    uint32_t bytes, flags, frames, misFrames, misEvents, aborts, badLength, noCheck;
+    uint32_t shortFill, zeroFill, onesFill;
+    int matchType;
+    bool detected, manyMisaligned;
+    uint8_t fillKind, checkType;
+  };
+  const Case cases[] = {
+      // No frames: flags must make up a quarter of the bytes.
+      {"flag share 24.9", 1000, 249, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, false, false, 0, 1},
+      {"flag share 25", 1000, 250, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, true, false, 1, 0},
+      {"misaligned 20", 1000, 100, 100, 0, 20, 0, 0, 0, 0, 0, 0, 1, true, false, 0, 1},
+      {"misaligned 21", 1000, 100, 100, 0, 21, 0, 0, 0, 0, 0, 0, 1, false, false, 0, 1},
+      {"aborts 10", 1000, 200, 200, 0, 0, 20, 0, 0, 0, 0, 0, 1, true, false, 0, 1},
+      {"aborts 10.5", 1000, 200, 200, 0, 0, 21, 0, 0, 0, 0, 0, 1, false, false, 0, 1},
+      // Bad lengths count against the frames of whole bytes only.
+      {"bad length 10", 2000, 210, 210, 10, 10, 0, 20, 0, 0, 0, 0, 2, true, false, 0, 2},
+      {"bad length 10.5", 2000, 210, 210, 10, 10, 0, 21, 0, 0, 0, 0, 2, false, false, 0, 1},
+      {"no check 50", 1000, 200, 200, 0, 0, 0, 0, 100, 0, 0, 0, 4, true, false, 0, 4},
+      {"no check 50.5", 1000, 200, 200, 0, 0, 0, 0, 101, 0, 0, 0, 4, true, false, 0, 0},
+      {"misaligned frames 25", 2000, 400, 200, 50, 50, 0, 0, 0, 0, 0, 0, 3, true, false, 0, 3},
+      {"misaligned frames 25.5", 2000, 400, 200, 51, 51, 0, 0, 0, 0, 0, 0, 3, true, true, 0, 3},
+      // Fill: short fill from half the frames (rounded down), then zero and
+      // ones fill by majority under 20 frames and by a quarter from 20 on, and
+      // only while frames outnumber half the flags.
+      {"short fill 10 of 21", 1000, 30, 21, 0, 0, 0, 0, 0, 10, 0, 0, 1, true, false, 1, 1},
+      {"short fill 9 of 21", 1000, 30, 21, 0, 0, 0, 0, 0, 9, 0, 0, 1, true, false, 0, 1},
+      {"zero fill, 19 frames", 1000, 37, 19, 0, 0, 0, 0, 0, 0, 1, 0, 1, true, false, 2, 1},
+      {"zero fill, 19 frames, 38 flags", 1000, 38, 19, 0, 0, 0, 0, 0, 0, 1, 0, 1, true, false, 0,
+       1},
+      {"ones fill, 19 frames", 1000, 37, 19, 0, 0, 0, 0, 0, 0, 0, 1, 1, true, false, 3, 1},
+      {"zero and ones tie, 19 frames", 1000, 37, 19, 0, 0, 0, 0, 0, 0, 1, 1, 1, true, false, 0, 1},
+      {"zero fill 1 of 20", 1000, 39, 20, 0, 0, 0, 0, 0, 0, 1, 0, 1, true, false, 0, 1},
+      {"zero fill 5 of 23", 1000, 40, 23, 0, 0, 0, 0, 0, 0, 5, 0, 1, true, false, 0, 1},
+      {"zero fill 6 of 23", 1000, 40, 23, 0, 0, 0, 0, 0, 0, 6, 0, 1, true, false, 2, 1},
+      {"ones fill 5 of 23", 1000, 40, 23, 0, 0, 0, 0, 0, 0, 0, 5, 1, true, false, 0, 1},
+      {"ones fill 6 of 23", 1000, 40, 23, 0, 0, 0, 0, 0, 0, 0, 6, 1, true, false, 3, 1},
+      {"both quarters, ones win", 1000, 40, 23, 0, 0, 0, 0, 0, 0, 6, 6, 1, true, false, 3, 1},
+      {"quarter but 46 flags", 1000, 46, 23, 0, 0, 0, 0, 0, 0, 6, 0, 1, true, false, 0, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DetectorTally t;
+    t.bytesProcessed = c.bytes;
+    t.flags = c.flags;
+    t.frames = c.frames;
+    t.misalignedFrames = c.misFrames;
+    t.misalignedEvents = c.misEvents;
+    t.aborts = c.aborts;
+    t.badLengthFrames = c.badLength;
+    t.noCheckFrames = c.noCheck;
+    t.shortFillFrames = c.shortFill;
+    t.zeroFillFrames = c.zeroFill;
+    t.onesFillFrames = c.onesFill;
+    t.matches[static_cast<size_t>(c.matchType - 1)] = c.frames - c.misFrames - c.noCheck;
+    EXPECT_EQ(t.verdict(), c.detected);
+    EXPECT_EQ(t.manyMisaligned, c.manyMisaligned);
+    EXPECT_EQ(t.fillKind, c.fillKind);
+    EXPECT_EQ(t.checkType, c.checkType);
+  }
+}
+
 TEST(Master, AcceptsExactlyOnePolarity) {
   std::mt19937 rng(16);
   const Bytes sample = traffic(rng, 30);

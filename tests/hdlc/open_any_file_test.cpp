@@ -183,6 +183,42 @@ TEST(OpenAnyFile, PipeWithoutAWriterDoesNotBlockTheOpen) {
   EXPECT_TRUE(called(host, "status0 Протокол HDLC не обнаружен"));
 }
 
+// A conversion with nothing to write leaves no file, and its message names the
+// input the user chose, not the packet file that never came to be.
+TEST(OpenAnyFile, ConversionsWithNothingToWriteNameTheInput) {
+  HdlcBitWriter flags;
+  for (int i = 0; i < 40; ++i) flags.flag();
+  struct Case {
+    const char* name;
+    Bytes content;
+    bool packetize;
+    std::string message;
+  } cases[] = {
+      {"flags.bit", flags.bytes(), false,
+       "\" найдена разметка HDLC, но ни одного кадра выделить не удалось."},
+      {"one.bit", Bytes{0x7E}, false,
+       "\" найдена разметка HDLC, но ни одного кадра выделить не удалось."},
+      {"short.bin", Bytes(31, 1), true, "\" короче периода 256 бит: пакетов нет."},
+      {"empty.bin", Bytes{}, true, "\" короче периода 256 бит: пакетов нет."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string file = dir.file(c.name);
+    writeFile(file, c.content);
+    RecordingHost host;
+    PacketList list;
+    EXPECT_EQ(c.packetize ? OpenWithPacketization(file, list, host) : OpenAnyFile(file, list, host),
+              0u);
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_EQ(host.messageTexts().back(),
+              (c.packetize ? "Файл \"" : "В файле \"") + file + c.message);
+    EXPECT_EQ(host.messages.back().caption, "Ошибка");
+    EXPECT_FALSE(std::filesystem::exists(file + ".qpk"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+  }
+}
+
 TEST(OpenWithPacketization, CutsAnyFileIncludingPacketFiles) {
   TempDir dir;
   const std::string file = dir.file("p.qpk");

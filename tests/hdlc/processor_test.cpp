@@ -209,6 +209,24 @@ TEST(Processor, TextIsNeverWrittenAlone) {
   EXPECT_FALSE(std::filesystem::exists(rig.qpk));
 }
 
+TEST(Processor, FramesOfExactlyTheLimitLengthsPass) {
+  struct Case {
+    size_t length;
+    bool stored;
+  } cases[] = {{5, false}, {6, true}, {7, true}, {4095, true}, {4096, true}, {4097, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.length);
+    HdlcBitWriter w;
+    w.flag();
+    w.frame(Bytes(c.length, 0x5A), false);
+    Rig rig;
+    rig.p.SetLengthLimits(6, 4096);
+    rig.p.Process(w.bytes());
+    EXPECT_EQ(rig.records().size(), c.stored ? 1u : 0u);
+    EXPECT_EQ(rig.callbacks.size(), 1u);
+  }
+}
+
 TEST(Processor, FramesTooLongForARecordAreNotWritten) {
   HdlcBitWriter w;
   w.flag();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace pakscope {
 namespace {
 
@@ -71,6 +73,42 @@ TEST(GridGeometry, ScrollRangeEndsWithTheLastCellsWhollyShown) {
   GridGeometry wide = PacketGrid(5, 5, 100, 100);
   wide.setDefaultSizes(500, 20);
   EXPECT_EQ(wide.maxLeftColumn(), 4);
+}
+
+// Cells that exactly fill the room, and the same room one pixel short, for
+// columns as for rows: fixed pitches 81 x 18, body pitches 31 x 21.
+TEST(GridGeometry, ExactFitsOfColumnsAndRows) {
+  struct Range {
+    int columns, rows, width, height, maxLeft, maxTop;
+  } ranges[] = {
+      {100, 1000, 81 + 10 * 31, 18 + 13 * 21, 90, 987},
+      {100, 1000, 81 + 10 * 31 - 1, 18 + 13 * 21 - 1, 91, 988},
+      {11, 14, 81 + 10 * 31, 18 + 13 * 21, 1, 1},  // everything fits: no scrolling
+      {11, 14, 81 + 10 * 31 - 1, 18 + 13 * 21 - 1, 2, 2},
+  };
+  for (const Range& r : ranges) {
+    SCOPED_TRACE(std::to_string(r.columns) + " x " + std::to_string(r.rows) + " in " +
+                 std::to_string(r.width) + " x " + std::to_string(r.height));
+    const GridGeometry g = PacketGrid(r.columns, r.rows, r.width, r.height);
+    EXPECT_EQ(g.maxLeftColumn(), r.maxLeft);
+    EXPECT_EQ(g.maxTopRow(), r.maxTop);
+  }
+  struct Visible {
+    int width, height, column, row, left, top;
+  } visible[] = {
+      {81 + 10 * 31, 18 + 13 * 21, 10, 13, 1, 1},  // the last whole cells: no scrolling
+      {81 + 10 * 31, 18 + 13 * 21, 11, 14, 2, 2},
+      {81 + 10 * 31 - 1, 18 + 13 * 21 - 1, 10, 13, 2, 2},  // partly shown
+      {81 + 10 * 31 - 1, 18 + 13 * 21 - 1, 9, 12, 1, 1},
+  };
+  for (const Visible& v : visible) {
+    SCOPED_TRACE(std::to_string(v.column) + "," + std::to_string(v.row) + " in " +
+                 std::to_string(v.width) + " x " + std::to_string(v.height));
+    GridGeometry g = PacketGrid(100, 1000, v.width, v.height);
+    g.makeVisible(v.column, v.row);
+    EXPECT_EQ(g.leftColumn(), v.left);
+    EXPECT_EQ(g.topRow(), v.top);
+  }
 }
 
 TEST(GridGeometry, SwitchingLinesOffChangesThePitch) {
