@@ -1,81 +1,26 @@
-#include <unistd.h>
-
-#include <cctype>
-#include <charconv>
-#include <iostream>
-
 #include "commands.h"
 #include "open_file.h"
-#include "packets/file_kind.h"
-#include "packets/link_types.h"
-#include "packets/packet_writer.h"
+#include "output_file.h"
 
 namespace pakscope::cli {
 
 namespace {
 
 struct ConvertArgs {
-  std::string input, output, format, linkType;
+  std::string input;
+  OutputArgs out;
   OpenOptions open;
 };
 
-// Writer format index of a name (0 = BIT), as the save dialog's types are numbered.
-std::optional<int> formatIndex(std::string name) {
-  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (name == "qpk") return 1;
-  if (name == "lqpk") return 2;
-  if (name == "pcap") return 3;
-  if (name == "txt") return 4;
-  if (name == "bit") return 0;
-  return std::nullopt;
-}
-
-std::optional<uint32_t> linkTypeNumber(const std::string& text) {
-  if (auto position = LinkTypePosition(text)) return LinkTypeNumber(*position);
-  uint32_t number = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
-  if (ec == std::errc() && end == text.data() + text.size() && !text.empty()) return number;
-  return std::nullopt;
-}
-
 int runConvert(const ConvertArgs& args) {
-  const bool toStdout = args.output == "-";
-  std::optional<int> format;
-  if (!args.format.empty())
-    format = formatIndex(args.format);
-  else if (toStdout)
-    format = 4;
-  else if (std::string ext = UpperExtension(args.output); ext.size() > 1)
-    format = formatIndex(ext.substr(1));
-  if (!format)
-    throw UsageError{args.format.empty()
-                         ? "cannot tell the output format from '" + args.output + "'; use --format"
-                         : "unknown format '" + args.format + "' (qpk, lqpk, bit, pcap, txt)"};
-  if (toStdout && *format != 4) throw UsageError{"only --format txt can be written to stdout"};
-  uint32_t linkType = 0;
-  if (*format == 3) {
-    if (args.linkType.empty()) throw UsageError{"PCAP output needs --linktype NAME|NUMBER"};
-    auto number = linkTypeNumber(args.linkType);
-    if (!number) throw UsageError{"unknown link type '" + args.linkType + "'"};
-    linkType = *number;
-  }
-
+  const OutputTarget target = resolveOutput(args.out);
   TerminalHost host;
   PacketList list;
   if (openForCli(args.input, list, host, args.open) == 0) {
     printError(args.input + ": nothing loaded");
     return kExitFailure;
   }
-  if (toStdout) {
-    ByteSink sink(STDOUT_FILENO);
-    WritePackets(list, SaveFormat::Txt, 0, sink);
-    if (!sink.flush()) {
-      printError("cannot write to stdout");
-      return kExitFailure;
-    }
-    return kExitOk;
-  }
-  return SaveWithMessages(list, args.output, *format, linkType, host) ? kExitOk : kExitFailure;
+  return writeOutput(list, args.out, target, host);
 }
 
 }  // namespace
@@ -84,12 +29,7 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
   auto args = std::make_shared<ConvertArgs>();
   CLI::App* command = app.add_subcommand("convert", "Load a file and write it in another format");
   command->add_option("IN", args->input, "File to load")->required();
-  command->add_option("OUT", args->output, "File to write, - for TXT on stdout")->required();
-  command->add_option("--format", args->format,
-                      "qpk, lqpk, bit, pcap or txt (default: OUT's extension)");
-  command->add_option(
-      "--linktype", args->linkType,
-      "Link type of PCAP output: a name of the link-type table (ETHERNET) or a number");
+  addOutputOptions(*command, args->out);
   addOpenOptions(*command, args->open);
   command->callback([args, &exitCode] { exitCode = runConvert(*args); });
 }

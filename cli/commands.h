@@ -20,5 +20,10 @@ void addConvertCommand(CLI::App& app, int& exitCode);
 void addHdlcCommand(CLI::App& app, int& exitCode);
 void addAnalyseCommand(CLI::App& app, int& exitCode);
 void addProtocolsCommand(CLI::App& app, int& exitCode);
+void addStatsCommand(CLI::App& app, int& exitCode);
+void addSearchCommand(CLI::App& app, int& exitCode);
+void addCutCommand(CLI::App& app, int& exitCode);
+void addPadCommand(CLI::App& app, int& exitCode);
+void addSelectCommand(CLI::App& app, int& exitCode);
 
 }  // namespace pakscope::cli

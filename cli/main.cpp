@@ -20,6 +20,11 @@ int main(int argc, char** argv) {
   addHdlcCommand(app, exitCode);
   addAnalyseCommand(app, exitCode);
   addProtocolsCommand(app, exitCode);
+  addStatsCommand(app, exitCode);
+  addSearchCommand(app, exitCode);
+  addCutCommand(app, exitCode);
+  addPadCommand(app, exitCode);
+  addSelectCommand(app, exitCode);
 
   try {
     app.parse(argc, argv);

@@ -1,0 +1,78 @@
+#include "commands.h"
+#include "open_file.h"
+#include "output_file.h"
+#include "tools/packet_processing.h"
+
+namespace pakscope::cli {
+
+namespace {
+
+struct ListArgs {
+  std::string input;
+  OutputArgs out;
+  OpenOptions open;
+};
+
+// Loads IN, makes the new list and writes it to OUT.
+template <typename Make>
+int rewriteList(const ListArgs& args, Make make) {
+  const OutputTarget target = resolveOutput(args.out);
+  TerminalHost host;
+  PacketList list;
+  if (openForCli(args.input, list, host, args.open) == 0) {
+    printError(args.input + ": nothing loaded");
+    return kExitFailure;
+  }
+  std::optional<PacketList> made = make(list);
+  if (!made) {
+    printError("not enough memory for the new list");
+    return kExitFailure;
+  }
+  return writeOutput(*made, args.out, target, host);
+}
+
+void addListOptions(CLI::App& command, ListArgs& args) {
+  command.add_option("IN", args.input, "File to load")->required();
+  addOutputOptions(command, args.out);
+  addOpenOptions(command, args.open);
+}
+
+}  // namespace
+
+void addCutCommand(CLI::App& app, int& exitCode) {
+  auto args = std::make_shared<ListArgs>();
+  auto settings = std::make_shared<CutSettings>();
+  CLI::App* command = app.add_subcommand(
+      "cut", "Cut bytes (or bits) off the start and bytes off the end of every packet");
+  addListOptions(*command, *args);
+  command->add_option("--start", settings->start, "Bytes (bits with --bits) cut from the start")
+      ->required();
+  auto* end = command->add_option("--end", settings->end, "Bytes cut from the end");
+  command->add_flag("--bits", settings->byBits, "Cut bits from the start instead of bytes")
+      ->excludes(end);
+  command->add_flag("--drop-short", settings->deleteShort,
+                    "Drop packets too short for the cut instead of keeping them whole");
+  command->callback([args, settings, &exitCode] {
+    exitCode =
+        rewriteList(*args, [&](const PacketList& list) { return CutPackets(list, *settings); });
+  });
+}
+
+void addPadCommand(CLI::App& app, int& exitCode) {
+  auto args = std::make_shared<ListArgs>();
+  auto to = std::make_shared<std::optional<uint32_t>>();
+  auto filler = std::make_shared<int64_t>(0);
+  CLI::App* command =
+      app.add_subcommand("pad", "Make every packet equally long: fill up shorter, cut longer");
+  addListOptions(*command, *args);
+  command->add_option("--to", *to, "Length of every packet (default: the longest packet's)");
+  command->add_option("--filler", *filler, "Filler byte value, decimal; its low 8 bits are used");
+  command->callback([args, to, filler, &exitCode] {
+    exitCode = rewriteList(*args, [&](const PacketList& list) {
+      return PadPackets(list, PadTarget(list, !to->has_value(), to->value_or(0)),
+                        static_cast<uint8_t>(*filler & 0xFF));
+    });
+  });
+}
+
+}  // namespace pakscope::cli

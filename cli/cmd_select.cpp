@@ -1,0 +1,115 @@
+#include <charconv>
+
+#include "commands.h"
+#include "open_file.h"
+#include "output_file.h"
+#include "tools/filter_records.h"
+#include "tools/packet_processing.h"
+
+namespace pakscope::cli {
+
+namespace {
+
+struct SelectArgs {
+  std::string input;
+  OutputArgs out;
+  OpenOptions open;
+  std::string keywords;
+  bool ignoreCase = false;
+  std::vector<std::string> values;
+  std::vector<int64_t> lengths;
+};
+
+// A decimal or 0x-hexadecimal number within [low, high].
+std::optional<int64_t> numberIn(std::string_view text, int64_t low, int64_t high) {
+  int base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    text.remove_prefix(2);
+    base = 16;
+  }
+  int64_t value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < low ||
+      value > high)
+    return std::nullopt;
+  return value;
+}
+
+// BYTE:MASK:VALUE as a value record.
+std::unique_ptr<TFilterRecord> valueRecord(const std::string& spec) {
+  const size_t first = spec.find(':');
+  const size_t second = first == std::string::npos ? first : spec.find(':', first + 1);
+  if (second != std::string::npos && spec.find(':', second + 1) == std::string::npos) {
+    const std::string_view text(spec);
+    const auto byte = numberIn(text.substr(0, first), 1, INT32_MAX);
+    const auto mask = numberIn(text.substr(first + 1, second - first - 1), 0, 255);
+    const auto value = numberIn(text.substr(second + 1), 0, 255);
+    if (byte && mask && value)
+      return std::make_unique<TFilterByValueRecord>(
+          static_cast<int32_t>(*byte), static_cast<uint8_t>(*mask), static_cast<uint8_t>(*value));
+  }
+  throw UsageError{"--value '" + spec +
+                   "' is not BYTE:MASK:VALUE (byte number from 1, mask and value 0..255)"};
+}
+
+int runSelect(const SelectArgs& args) {
+  if (args.keywords.empty() && args.values.empty() && args.lengths.empty())
+    throw UsageError{"give --keywords, --value or --length"};
+  FilterRecordList records;
+  for (const std::string& spec : args.values) records.push_back(valueRecord(spec));
+  for (int64_t length : args.lengths) {
+    if (length < 0 || length > INT32_MAX)
+      throw UsageError{"--length " + std::to_string(length) + " is no packet length"};
+    records.push_back(std::make_unique<TFilterByLengthRecord>(static_cast<int32_t>(length)));
+  }
+  const OutputTarget target = resolveOutput(args.out);
+
+  std::vector<std::string> keywords;
+  if (!args.keywords.empty()) {
+    auto lines = LoadKeywordFile(args.keywords);
+    if (!lines) {
+      printError(args.keywords + ": " + std::string(kKeywordReadError));
+      return kExitFailure;
+    }
+    keywords = std::move(*lines);
+  }
+  TerminalHost host;
+  PacketList list;
+  if (openForCli(args.input, list, host, args.open) == 0) {
+    printError(args.input + ": nothing loaded");
+    return kExitFailure;
+  }
+  // Loaded packets are all white: whatever either colouring marks is selected.
+  constexpr uint8_t kMarked = 1;
+  if (!keywords.empty() && !FindAllKeyWords(list, keywords, args.ignoreCase, kMarked, host))
+    return kExitFailure;
+  ColourByFilters(list, records, kMarked);
+  PacketList selected;
+  for (PACKET& p : list)
+    if (p.color != 0) selected.push_back(std::move(p));
+  return writeOutput(selected, args.out, target, host);
+}
+
+}  // namespace
+
+void addSelectCommand(CLI::App& app, int& exitCode) {
+  auto args = std::make_shared<SelectArgs>();
+  CLI::App* command = app.add_subcommand(
+      "select",
+      "Write the packets that hold a keyword, or that pass all --value and --length records");
+  command->add_option("IN", args->input, "File to load")->required();
+  addOutputOptions(*command, args->out);
+  auto* keywords = command->add_option("--keywords", args->keywords,
+                                       "Keyword list file, one keyword a line (Windows-1251 or "
+                                       "UTF-8)");
+  command->add_flag("--ignore-case", args->ignoreCase, "Fold Latin letters of the keywords")
+      ->needs(keywords);
+  command->add_option("--value", args->values,
+                      "Value record BYTE:MASK:VALUE: (byte AND mask) = value; decimal or 0x-hex; "
+                      "repeatable");
+  command->add_option("--length", args->lengths, "Length record: packets of N bytes; repeatable");
+  addOpenOptions(*command, args->open);
+  command->callback([args, &exitCode] { exitCode = runSelect(*args); });
+}
+
+}  // namespace pakscope::cli

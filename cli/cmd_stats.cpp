@@ -1,0 +1,61 @@
+#include <clocale>
+#include <cstdio>
+#include <iostream>
+
+#include "commands.h"
+#include "open_file.h"
+#include "tools/statistics.h"
+
+namespace pakscope::cli {
+
+namespace {
+
+struct StatsArgs {
+  std::string file;
+  std::vector<int32_t> bytes;
+  OpenOptions open;
+};
+
+int runStats(const StatsArgs& args) {
+  if (args.bytes.size() > kStatByteFields)
+    throw UsageError{"--bytes takes at most " + std::to_string(kStatByteFields) + " byte numbers"};
+  if (!args.bytes.empty() && StatByteNumbers(args.bytes).empty())
+    throw UsageError{"--bytes must start with a byte number of 1 or more"};
+  TerminalHost host;
+  PacketList list;
+  if (openForCli(args.file, list, host, args.open) == 0) {
+    printError(args.file + ": nothing loaded");
+    return kExitFailure;
+  }
+  const StatisticsResult result =
+      args.bytes.empty() ? LengthStatistics(list) : *ByteValueStatistics(list, args.bytes, host);
+  // The percentage takes the locale's decimal separator, as the window does.
+  const std::string separator = std::localeconv()->decimal_point;
+  const size_t values = result.kind == StatKind::Lengths ? 1 : result.byteNumbers.size();
+  std::string out = StatSummaryText(result.rows.size()) + "\n";
+  for (size_t r = 0; r < result.rows.size(); ++r) {
+    const auto cells = StatRowCells(result, r, separator);
+    for (size_t c = 0; c < values; ++c) out += cells[c] + "\t";
+    out += cells[8] + "\t" + cells[9] + "\n";
+  }
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+}
+
+}  // namespace
+
+void addStatsCommand(CLI::App& app, int& exitCode) {
+  auto args = std::make_shared<StatsArgs>();
+  CLI::App* command =
+      app.add_subcommand("stats", "Statistics of packet lengths, or of byte values with --bytes");
+  command->add_option("FILE", args->file, "File to load")->required();
+  command
+      ->add_option("--bytes", args->bytes,
+                   "Byte numbers (1-based, up to 8, comma-separated) whose values are counted; "
+                   "the list ends at the first number below 1")
+      ->delimiter(',');
+  addOpenOptions(*command, args->open);
+  command->callback([args, &exitCode] { exitCode = runStats(*args); });
+}
+
+}  // namespace pakscope::cli

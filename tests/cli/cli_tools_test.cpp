@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include "run_cli.h"
+#include "support/capture_files.h"
+#include "support/temp_dir.h"
+
+namespace pakscope::test {
+namespace {
+
+struct ToolCase {
+  std::vector<std::string> args;  // "IN" and "KW" stand for the prepared files
+  int exitCode;
+  std::string out;  // expected stdout, or for exit 2 a part of stderr
+};
+
+class CliTools : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    writeFile(dir.file("in.qpk"),
+              qpkImage({{'a', 'a', 'a', 'a'}, {'x', 'y', 'z'}, {1, 2, 3, 4, 5}, {'a', 'X', 'a'}}));
+    writeFile(dir.file("kw.txt"), std::string_view("YZ\r\n\r\n"));
+  }
+  void check(const std::vector<ToolCase>& cases) {
+    for (const ToolCase& c : cases) {
+      std::vector<std::string> args = c.args;
+      for (std::string& a : args)
+        if (a == "IN" || a == "KW") a = dir.file(a == "IN" ? "in.qpk" : "kw.txt");
+      const CliRun run = runCli(args);
+      EXPECT_EQ(run.exitCode, c.exitCode) << args[0] << " " << args.back() << "\n" << run.err;
+      if (c.exitCode == 2)
+        EXPECT_NE(run.err.find(c.out), std::string::npos) << run.err;
+      else
+        EXPECT_EQ(run.out, c.out) << args[0] << " " << args.back();
+    }
+  }
+  TempDir dir;
+};
+
+TEST_F(CliTools, StatsAndSearch) {
+  check({
+      {{"stats", "IN"}, 0, "Всего 3 вариантов\n3\t2\t50.000\n5\t1\t25.000\n4\t1\t25.000\n"},
+      {{"stats", "IN", "--bytes", "3,0,1"},
+       0,
+       "Всего 3 вариантов\n97\t2\t50.000\n122\t1\t25.000\n3\t1\t25.000\n"},
+      {{"stats", "IN", "--bytes", "2,1"},
+       0,
+       "Всего 4 вариантов\n121\t120\t1\t25.000\n97\t97\t1\t25.000\n88\t97\t1\t25.000\n2\t1\t1\t25."
+       "000\n"},
+      {{"stats", "IN", "--bytes", "0"}, 2, "--bytes must start"},
+      {{"stats", "IN", "--bytes", "1,2,3,4,5,6,7,8,9"}, 2, "at most 8"},
+      {{"search", "IN", "--text", "aa"}, 0, "1:1\n1:2\n1:3\n"},
+      {{"search", "IN", "--text", "A", "--ignore-case", "--all"},
+       0,
+       "Обнаружено 6 вхождений (2 пакетов)\n"},
+      {{"search", "IN", "--hex", "03 04"}, 0, "3:3\n"},
+      {{"search", "IN", "--dec", "4 5", "--all"}, 0, "Обнаружено 1 вхождение (1 пакетов)\n"},
+      {{"search", "IN", "--dec", "9"}, 1, ""},
+      {{"search", "IN", "--dec", "9", "--all"}, 1, "Последовательность не обнаружена\n"},
+      {{"search", "IN", "--dec", "1000"}, 2, "--dec holds no value"},
+      {{"search", "IN"}, 2, "--text, --dec or --hex"},
+      {{"search", "IN", "--text", std::string(1024, 'a')}, 2, "longer than 1023"},
+      {{"search", "IN", "--dec", "1", "--ignore-case"}, 2, "--ignore-case requires --text"},
+  });
+}
+
+TEST_F(CliTools, CutPadAndSelectWriteTheNewList) {
+  check({
+      {{"cut", "IN", "-", "--start", "1", "--end", "2", "--drop-short"},
+       0,
+       "61 \r\n\r\n02 03 \r\n\r\n"},
+      {{"cut", "IN", "-", "--start", "12", "--bits"},
+       0,
+       "16 16 06 \r\n\r\nA7 07 \r\n\r\n30 40 50 00 \r\n\r\n15 06 \r\n\r\n"},
+      {{"cut", "IN", "-", "--start", "1", "--bits", "--end", "1"}, 2, "excludes"},
+      {{"cut", "IN", "-", "--start", "-1"}, 2, "--start"},
+      {{"pad", "IN", "-", "--to", "2", "--filler", "-1"},
+       0,
+       "61 61 \r\n\r\n78 79 \r\n\r\n01 02 \r\n\r\n61 58 \r\n\r\n"},
+      {{"pad", "IN", "-", "--filler", "511"},
+       0,
+       "61 61 61 61 FF \r\n\r\n78 79 7A FF FF \r\n\r\n01 02 03 04 05 \r\n\r\n61 58 61 FF FF "
+       "\r\n\r\n"},
+      {{"select", "IN", "-", "--value", "1:0xDF:0x41", "--length", "3"}, 0, "61 58 61 \r\n\r\n"},
+      {{"select", "IN", "-", "--keywords", "KW", "--ignore-case", "--length", "5"},
+       0,
+       "78 79 7A \r\n\r\n01 02 03 04 05 \r\n\r\n"},
+      {{"select", "IN", "-", "--keywords", "KW"}, 0, ""},
+      {{"select", "IN", "-", "--value", "0:1:1"}, 2, "is not BYTE:MASK:VALUE"},
+      {{"select", "IN", "-", "--value", "1:256:1"}, 2, "is not BYTE:MASK:VALUE"},
+      {{"select", "IN", "-"}, 2, "give --keywords, --value or --length"},
+      {{"select", "IN", dir.file("x.zzz"), "--length", "3"}, 2, "cannot tell the output format"},
+  });
+  // A named output file takes its format from the extension, as convert does.
+  ASSERT_EQ(runCli({"cut", dir.file("in.qpk"), dir.file("out.lqpk"), "--start", "2"}).exitCode, 0);
+  EXPECT_EQ(runCli({"convert", dir.file("out.lqpk"), "-"}).out,
+            "61 61 \r\n\r\n7A \r\n\r\n03 04 05 \r\n\r\n61 \r\n\r\n");
+  const CliRun missing = runCli({"select", dir.file("in.qpk"), "-", "--keywords", dir.file("no")});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.err.find("Не удаётся прочитать файл"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace pakscope::test
