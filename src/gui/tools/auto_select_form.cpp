@@ -96,7 +96,10 @@ void TAutoSelectForm::Open(TMDIChild& window) {
       bound_ = nullptr;
       updateRunButtons();
     });
-    connect(&window, &QObject::destroyed, this, [this] { updateRunButtons(); });
+    connect(&window, &QObject::destroyed, this, [this] {
+      bound_ = nullptr;
+      updateRunButtons();
+    });
   }
   updateRunButtons();
   Reset();

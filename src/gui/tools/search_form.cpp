@@ -152,7 +152,10 @@ void TSearchForm::Open(TMDIChild& window) {
       bound_ = nullptr;
       updateRunButtons();
     });
-    connect(&window, &QObject::destroyed, this, [this] { updateRunButtons(); });
+    connect(&window, &QObject::destroyed, this, [this] {
+      bound_ = nullptr;
+      updateRunButtons();
+    });
   }
   updateRunButtons();
   prepareShowing();

@@ -176,7 +176,10 @@ void TStatForm::Bind(TMDIChild& window) {
       bound_ = nullptr;
       updateRunButtons();
     });
-    connect(&window, &QObject::destroyed, this, [this] { updateRunButtons(); });
+    connect(&window, &QObject::destroyed, this, [this] {
+      bound_ = nullptr;
+      updateRunButtons();
+    });
   }
   updateRunButtons();
   // The opening state: 49 empty rows under a "Длина" header, narrow columns,

@@ -463,7 +463,10 @@ void TUtilzForm::Bind(TMDIChild& window) {
       bound_ = nullptr;
       updateRunButtons();
     });
-    connect(&window, &QObject::destroyed, this, [this] { updateRunButtons(); });
+    connect(&window, &QObject::destroyed, this, [this] {
+      bound_ = nullptr;
+      updateRunButtons();
+    });
   }
   updateRunButtons();
 }

@@ -12,6 +12,7 @@ class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
@@ -36,6 +37,7 @@ class TByteField : public QAbstractSpinBox {
   bool hex() const noexcept { return hex_; }
   void setHex(bool hex);
   void setValue(int value);
+  QLineEdit* editor() const { return lineEdit(); }
   // Reads the text; false (after the conversion message) when decimal text is
   // no number, and the field then shows its last value again.
   bool commit();
