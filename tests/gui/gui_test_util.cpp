@@ -29,6 +29,15 @@ std::optional<int> ScriptedDialogs::askLinkType(QWidget*) {
   return answer;
 }
 
+std::optional<QString> ScriptedDialogs::askTextFile(QWidget*, bool, const std::vector<FileFilter>&,
+                                                    const QString&) {
+  ++textFileAsked;
+  if (textFiles.empty()) return std::nullopt;
+  QString answer = textFiles.front();
+  textFiles.pop_front();
+  return answer;
+}
+
 PacketList Packets(std::initializer_list<std::vector<uint8_t>> packets) {
   PacketList list;
   for (const auto& bytes : packets) list.emplace_back(std::span<const uint8_t>(bytes));

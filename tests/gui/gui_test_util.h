@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "packets/packet.h"
 #include "gui/packets/save_dialog.h"
+#include "packets/packet.h"
 
 namespace pakscope::test {
 
@@ -18,11 +18,14 @@ class ScriptedDialogs : public TFileDialogs {
   std::deque<std::pair<QString, int>> saves;  // file name, type entry 1..5
   std::deque<QString> opens;
   std::deque<std::optional<int>> linkTypes;
-  int saveAsked = 0, openAsked = 0, linkTypeAsked = 0;
+  std::deque<QString> textFiles;
+  int saveAsked = 0, openAsked = 0, linkTypeAsked = 0, textFileAsked = 0;
 
   std::optional<std::pair<QString, int>> askSave(QWidget*) override;
   std::optional<QString> askOpen(QWidget*, const std::vector<FileFilter>&) override;
   std::optional<int> askLinkType(QWidget*) override;
+  std::optional<QString> askTextFile(QWidget*, bool, const std::vector<FileFilter>&,
+                                     const QString&) override;
 };
 
 // Packets from lists of byte values.

@@ -33,6 +33,7 @@
 
 #include "gui/app/about_form.h"
 #include "gui/packets/save_dialog.h"
+#include "gui/tools/analysis_tools.h"
 #include "gui/view/draw_grid.h"
 #include "gui/view/packet_window.h"
 #include "hdlc/bit_transforms.h"
@@ -84,9 +85,17 @@ TMainForm::TMainForm(QWidget* parent)
   host_.attach(this, gauge_, action(QStringLiteral("CGauge1")), action(QStringLiteral("STOPBtn")),
                status_[0], status_[1]);
   host_.showProgress(false);
+  // The tool windows exist once for the program, created in this order after
+  // the main window; they keep their settings between uses.
+  tools_ = std::make_unique<TAnalysisTools>(this, host_,
+                                            [this]() -> TFileDialogs& { return *dialogs_; });
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+  // The packet windows go with the widget tree after the members: none may
+  // reach the tools meanwhile.
+  for (TMDIChild* child : packetWindows()) child->setToolWindows(nullptr);
+}
 
 void TMainForm::setDialogs(std::unique_ptr<TFileDialogs> dialogs) {
   dialogs_ = std::move(dialogs);
@@ -371,6 +380,7 @@ TMDIChild* TMainForm::createChild(const QString& caption) {
   const Qt::WindowStates state = newChildState();
   auto* child = new TMDIChild(host_, *dialogs_, font_, protocolFolder_);
   child->view().fontColour = fontColour_;
+  child->setToolWindows(tools_.get());
   child->setWindowTitle(caption);
   QMdiSubWindow* frame = mdi_->addSubWindow(child);
   // The frame's own menu would claim Ctrl+W and others that the program's

@@ -19,6 +19,7 @@ class QToolBar;
 
 namespace pakscope {
 
+class TAnalysisTools;
 class TFileDialogs;
 class TMDIChild;
 
@@ -40,6 +41,8 @@ class TMainForm : public QMainWindow {
   void setStartupFile(const QString& fileName) { startupFile_ = fileName; }
 
   QMdiArea* mdiArea() const noexcept { return mdi_; }
+  // The statistics, auto-colouring, processing and search windows.
+  TAnalysisTools& tools() const noexcept { return *tools_; }
   TMDIChild* activeChild() const;
   QList<TMDIChild*> packetWindows() const;
   QAction* action(const QString& name) const;
@@ -103,6 +106,7 @@ class TMainForm : public QMainWindow {
 
   TQtHost host_;
   std::unique_ptr<TFileDialogs> dialogs_;
+  std::unique_ptr<TAnalysisTools> tools_;
   std::filesystem::path protocolFolder_;
   QString startupFile_;
   bool shownOnce_ = false;

@@ -2,8 +2,8 @@
 
 #include <QFileDialog>
 
-#include "packets/link_types.h"
 #include "gui/packets/link_type_chooser.h"
+#include "packets/link_types.h"
 
 namespace pakscope {
 
@@ -96,6 +96,19 @@ std::optional<QString> TFileDialogs::askOpen(QWidget* parent,
   QFileDialog dialog(parent);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setNameFilters(QtFilters(filters));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().front();
+}
+
+std::optional<QString> TFileDialogs::askTextFile(QWidget* parent, bool save,
+                                                 const std::vector<FileFilter>& filters,
+                                                 const QString& folder) {
+  QFileDialog dialog(parent, {}, folder);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setNameFilters(QtFilters(filters));

@@ -44,6 +44,10 @@ class TFileDialogs {
   virtual std::optional<QString> askOpen(QWidget* parent, const std::vector<FileFilter>& filters);
   // Link-type position chosen with OK; nullopt when cancelled or none chosen.
   virtual std::optional<int> askLinkType(QWidget* parent);
+  // A file to read (save false) or write, starting in `folder`.
+  virtual std::optional<QString> askTextFile(QWidget* parent, bool save,
+                                             const std::vector<FileFilter>& filters,
+                                             const QString& folder);
 };
 
 // The save dialog, then the link-type chooser when PCAP was chosen.

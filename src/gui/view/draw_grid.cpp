@@ -112,7 +112,10 @@ void TDrawGrid::setFocusCell(int column, int row, bool extendSelection) {
   geometry_.makeVisible(focus_.column, focus_.row);
   syncScrollBars();
   viewport()->update();
-  if (!(old == focus_)) emit focusChanged(focus_.column, focus_.row);
+  if (!(old == focus_)) {
+    emit focusChanged(focus_.column, focus_.row);
+    emit cellSelected(focus_.column, focus_.row);
+  }
 }
 
 bool TDrawGrid::isSelected(int column, int row) const noexcept {
@@ -222,9 +225,11 @@ void TDrawGrid::mousePressEvent(QMouseEvent* event) {
   const bool fixedRow = cell.row < geometry_.fixedRows();
   movingRow_ = -1;
   if (event->button() == Qt::LeftButton) {
-    if (!fixedColumn && !fixedRow)
+    if (!fixedColumn && !fixedRow) {
+      const GridCell old = focus_;
       setFocusCell(cell.column, cell.row, event->modifiers() & Qt::ShiftModifier);
-    else if (fixedColumn && !fixedRow && event->modifiers() == Qt::NoModifier)
+      if (old == focus_) emit cellSelected(focus_.column, focus_.row);
+    } else if (fixedColumn && !fixedRow && event->modifiers() == Qt::NoModifier)
       movingRow_ = cell.row;
   }
   emit cellPressed(cell.column, cell.row, event->button(), event->modifiers());

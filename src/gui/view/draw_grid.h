@@ -59,6 +59,10 @@ class TDrawGrid : public QAbstractScrollArea {
 
  signals:
   void focusChanged(int column, int row);
+  // A cell was chosen by the user or by code: the focus moved to it, or a click
+  // landed on the cell that already had the focus. Clamping after a layout
+  // change is no choice and does not count.
+  void cellSelected(int column, int row);
   void keyPressedInGrid(Qt::KeyboardModifiers modifiers);
   void cellPressed(int column, int row, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
   void cellDragged(int column, int row, Qt::KeyboardModifiers modifiers);

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPainter>
@@ -131,6 +132,7 @@ TMDIChild::TMDIChild(CHost& host, TFileDialogs& dialogs, const QFont& font,
   connect(grid_, &TDrawGrid::cellDragged, this, &TMDIChild::onCellDragged);
   connect(grid_, &TDrawGrid::cellReleased, this, &TMDIChild::onCellReleased);
   connect(grid_, &TDrawGrid::rowMoved, this, &TMDIChild::onRowMoved);
+  connect(grid_, &TDrawGrid::cellSelected, this, &TMDIChild::onCellSelected);
   connect(grid_, &TDrawGrid::keyPressedInGrid, this, [this](Qt::KeyboardModifiers mods) {
     if (mods & Qt::ShiftModifier) shiftAnchorRow_ = currentRow_ - 1;
   });
@@ -220,8 +222,23 @@ void TMDIChild::buildActions() {
   makeAction("SetColor", Q("Выделить пакет"), {}, {K(Qt::Key_M)}, &TMDIChild::SetColor);
   makeAction("SetColorByByte", Q("Выделить пакеты с этим байтом"), {}, {},
              &TMDIChild::SetColorByByte);
-  makeAction("ResetColor", Q("Сбросить выделение пакета"), {}, {K(Qt::CTRL | Qt::Key_M)},
-             &TMDIChild::ResetColor);
+  // Ctrl+M belongs to two commands. The key press runs Action2, which clears
+  // the current packet's mark first and so reaches ResetColor too; the menu
+  // item shows the key but runs ResetColor alone.
+  QAction* reset = makeAction("ResetColor", Q("Сбросить выделение пакета"), {},
+                              {K(Qt::CTRL | Qt::Key_M)}, &TMDIChild::ResetColor);
+  reset->setShortcutContext(Qt::WidgetShortcut);
+  removeAction(reset);
+
+  makeAction("Stat", Q("Статистика"), Q("Статистика"), {K(Qt::Key_F2)}, &TMDIChild::Stat);
+  makeAction("SelectByMask", Q("Автоподкраска пакетов"), Q("Автоподкраска пакетов"),
+             {K(Qt::Key_F3)}, &TMDIChild::SelectByMask);
+  makeAction("Utilz", Q("Обработка пакетов"), Q("Обработка пакетов"), {K(Qt::Key_F4)},
+             &TMDIChild::Utilz);
+  makeAction("Find", {}, Q("Поиск"), {K(Qt::Key_F7), K(Qt::CTRL | Qt::Key_F)}, &TMDIChild::Find);
+  makeAction("FindNext", "FindNext", {}, {K(Qt::Key_F6)}, &TMDIChild::FindNext);
+  makeAction("FindPrev", "FindPrev", {}, {}, &TMDIChild::FindPrev);
+  makeAction("Action2", "Action2", {}, {K(Qt::CTRL | Qt::Key_M)}, &TMDIChild::Action2);
 
   colours_ = new QActionGroup(this);
   colours_->setExclusive(true);
@@ -260,6 +277,13 @@ void TMDIChild::buildToolBar() {
   action(QStringLiteral("DeSelectAll"))->setIcon(LabelIcon(QStringLiteral("✗*")));
   toolBar_->addAction(action(QStringLiteral("SelectAll")));
   toolBar_->addAction(action(QStringLiteral("DeSelectAll")));
+  const std::pair<const char*, const char*> tools[] = {
+      {"Stat", "Σ"}, {"SelectByMask", "▦"}, {"Utilz", "✂"}, {"Find", "?"}};
+  for (const auto& [name, label] : tools) {
+    QAction* a = action(Q(name));
+    a->setIcon(LabelIcon(Q(label)));
+    toolBar_->addAction(a);
+  }
 }
 
 void TMDIChild::buildPopup() {
@@ -344,7 +368,7 @@ TIndicator* TMDIChild::indicator(int panel) const {
 
 bool TMDIChild::busyWithList() const {
   // A list still being filled, or walked by the analyser, must not be replaced.
-  return !loaded_ || panel_->analysing();
+  return !loaded_ || toolRuns_ > 0 || panel_->analysing();
 }
 
 void TMDIChild::repaintGrid() {
@@ -430,6 +454,7 @@ void TMDIChild::closeEvent(QCloseEvent* event) {
   }
   view_.busy = true;
   event->accept();
+  emit windowClosed();
 }
 
 void TMDIChild::focusInEvent(QFocusEvent* event) {
@@ -693,6 +718,60 @@ void TMDIChild::SaveByColor() {
   if (!copies) return;
   SaveWithMessages(*copies, target->fileName.toStdString(), target->writerFormat, target->linkType,
                    host_);
+}
+
+void TMDIChild::ShowFoundCell(int column, int row) {
+  grid_->setFocusCell(column, row);
+  grid_->scrollToCell(column, row);
+  repaintGrid();
+}
+
+void TMDIChild::BringToFront() {
+  if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+    if (QMdiArea* area = frame->mdiArea()) area->setActiveSubWindow(frame);
+  } else {
+    raise();
+    activateWindow();
+  }
+  grid_->setFocus();
+}
+
+void TMDIChild::onCellSelected(int column, int row) {
+  if (tools_ == nullptr || column < 1 || row < 1 || static_cast<size_t>(row) > packets_.size())
+    return;
+  const PACKET& packet = packets_[static_cast<size_t>(row) - 1];
+  if (static_cast<uint32_t>(column) > packet.length) return;
+  tools_->ByteCellSelected(*this, column, packet.bytes()[static_cast<size_t>(column) - 1]);
+}
+
+void TMDIChild::Stat() {
+  if (tools_) tools_->ShowStatistics(*this);
+}
+
+void TMDIChild::SelectByMask() {
+  if (tools_) tools_->ShowAutoColouring(*this);
+}
+
+void TMDIChild::Utilz() {
+  if (tools_) tools_->ShowProcessing(*this);
+}
+
+void TMDIChild::Find() {
+  if (tools_) tools_->ShowSearch(*this);
+}
+
+void TMDIChild::FindNext() {
+  if (tools_) tools_->SearchStep(*this, false);
+}
+
+void TMDIChild::FindPrev() {
+  if (tools_) tools_->SearchStep(*this, true);
+}
+
+void TMDIChild::Action2() {
+  QPointer<TMDIChild> guard(this);
+  ResetColor();
+  if (tools_ && guard) tools_->KeywordColouring(*this);
 }
 
 }  // namespace pakscope

@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <filesystem>
 #include <memory>
@@ -22,6 +23,26 @@ namespace pakscope {
 class TDrawGrid;
 class TProtocolPanel;
 class TFileDialogs;
+
+class TMDIChild;
+
+// The analysis-tool windows as a packet window reaches them. They exist once
+// for the program (the main window supplies them); every call names the packet
+// window it comes from, which the tool then works on.
+class TToolWindows {
+ public:
+  virtual ~TToolWindows() = default;
+  virtual void ShowStatistics(TMDIChild& window) = 0;
+  virtual void ShowAutoColouring(TMDIChild& window) = 0;
+  virtual void ShowProcessing(TMDIChild& window) = 0;
+  virtual void ShowSearch(TMDIChild& window) = 0;
+  // F6 and FindPrev: one step with the search window's settings, shown or not.
+  virtual void SearchStep(TMDIChild& window, bool backward) = 0;
+  // Ctrl+M: the keyword colouring with the processing window's list.
+  virtual void KeywordColouring(TMDIChild& window) = 0;
+  // A byte cell of `window` was selected: 1-based column and the byte there.
+  virtual void ByteCellSelected(TMDIChild& window, int column, uint8_t value) = 0;
+};
 
 // Status bar indicator "INV" / "REV": green with bold text when on, grey text
 // when off.
@@ -76,6 +97,28 @@ class TMDIChild : public QMainWindow {
   bool expanded() const noexcept { return expanded_; }
   bool busyWithList() const;
 
+  // Held by a tool for the whole of a long run over the list: meanwhile the
+  // window refuses to close and refuses every command that changes the list,
+  // because the run lets events happen while it still walks the packets.
+  class ListRun {
+   public:
+    explicit ListRun(TMDIChild& window) : window_(&window) { ++window.toolRuns_; }
+    ~ListRun() {
+      if (window_) --window_->toolRuns_;
+    }
+    ListRun(const ListRun&) = delete;
+    ListRun& operator=(const ListRun&) = delete;
+
+   private:
+    QPointer<TMDIChild> window_;
+  };
+
+  void setToolWindows(TToolWindows* tools) noexcept { tools_ = tools; }
+  // Focus on the cell, scrolled so that it is the top left scrollable cell.
+  void ShowFoundCell(int column, int row);
+  // Makes this the active packet window.
+  void BringToFront();
+
   // Installs the list into the grid: counts, fixed row and column, cell sizes.
   void RefreshGrid(uint32_t longest);
   // Builds-then-swaps replacement of the list, with painting suppressed.
@@ -95,6 +138,10 @@ class TMDIChild : public QMainWindow {
   bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
+
+ signals:
+  // The window accepted a close request: from now on tools must leave it alone.
+  void windowClosed();
 
  private:
   QAction* makeAction(const QString& name, const QString& caption, const QString& hint,
@@ -144,6 +191,14 @@ class TMDIChild : public QMainWindow {
   void DeleteByColor();
   void SetColorByByte();
   void SaveByColor();
+  void Stat();
+  void SelectByMask();
+  void Utilz();
+  void Find();
+  void FindNext();
+  void FindPrev();
+  void Action2();
+  void onCellSelected(int column, int row);
 
   CHost& host_;
   TFileDialogs& dialogs_;
@@ -159,6 +214,8 @@ class TMDIChild : public QMainWindow {
   bool inverted_ = false;
   bool reversed_ = false;
   bool expanded_ = false;
+  int toolRuns_ = 0;
+  TToolWindows* tools_ = nullptr;
 
   TDrawGrid* grid_ = nullptr;
   TProtocolPanel* panel_ = nullptr;

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QString>
+#include <QWidget>
+#include <string_view>
+
+class QButtonGroup;
+class QHBoxLayout;
+
+namespace pakscope {
+
+class TMDIChild;
+
+inline QString Q(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// What every tool window shares: the manual chapter the help window opens for
+// it.
+void MarkAsAnalysisTool(QWidget* window);
+
+// Lets pending events run during a long run, at most every few milliseconds:
+// often enough for gauges and repaints, seldom enough to cost the run nothing.
+// The first call always lets them run.
+class TEventPump {
+ public:
+  void operator()();
+  // Whether the next call would let events run.
+  bool due() const;
+
+ private:
+  QElapsedTimer since_;
+};
+
+// Places a tool window over a packet window: centred across it, its bottom on
+// the packet window's bottom edge.
+void PlaceOverPacketWindow(QWidget* tool, const TMDIChild& window);
+
+// The ten colour buttons of the processing pages, one always down; red at first.
+class TColourButtons : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TColourButtons(QWidget* parent = nullptr);
+  int colour() const;
+  void setColour(int index);
+
+ private:
+  QButtonGroup* group_;
+};
+
+}  // namespace pakscope
