@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "packets/open_any_file.h"
+#include "hdlc/open_any_file.h"
 
 using namespace pakscope;
 
