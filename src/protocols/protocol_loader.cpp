@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "packets/data_paths.h"
 #include "protocols/description_compiler.h"
 
 namespace pakscope {
@@ -95,21 +96,11 @@ bool LoadProtocols(const std::filesystem::path& folder, ProtocolTables& tables, 
 }
 
 std::filesystem::path DefaultProtocolFolder() {
-  std::error_code ec;
-  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return "Data/Protocols";
-  const std::filesystem::path bin = program.parent_path();
-  // A build tree keeps the descriptions beside the programs (the command-line
-  // tool one folder down); an installed tree keeps them in the shared data
-  // folder next to bin/, whatever the prefix.
-  const std::filesystem::path candidates[] = {
-      bin / "Data" / "Protocols",
-      bin.parent_path() / "Data" / "Protocols",
-      bin.parent_path() / "share" / "pakscope" / "Data" / "Protocols",
-  };
-  for (const std::filesystem::path& folder : candidates)
-    if (std::filesystem::is_directory(folder, ec)) return folder;
-  return candidates[1];
+  const std::filesystem::path bin = ProgramFolder();
+  if (bin.empty()) return "Data/Protocols";
+  if (auto folder = FindDataFolder(bin, std::filesystem::path("Data") / "Protocols"))
+    return *folder;
+  return bin.parent_path() / "Data" / "Protocols";
 }
 
 }  // namespace pakscope

@@ -15,8 +15,8 @@ namespace pakscope {
 // be read, and entries that are not regular files, are passed over silently.
 bool LoadProtocols(const std::filesystem::path& folder, ProtocolTables& tables, CHost& host);
 
-// "Data/Protocols" beside the running program, or beside the folder that
-// holds it (the command-line tool lives one folder down in a build tree).
+// "Data/Protocols" found by FindDataFolder (beside the program, one folder up,
+// or in ../share/pakscope); the one-folder-up path when none exists.
 std::filesystem::path DefaultProtocolFolder();
 
 }  // namespace pakscope

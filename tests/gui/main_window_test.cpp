@@ -572,12 +572,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(items, (QStringList{"&Каскад", "Горизонтально", "Вертикально", "Свернуть все",
                                  "Развернуть все", "-", "1 " + caption}));
   }
-
-  void helpWithoutItsFileDoesNothing() {
-    make();
-    QVERIFY(!QFile::exists(TMainForm::HelpFile()));
-    QVERIFY(!form_->ShowHelp());
-  }
 };
 
 }  // namespace pakscope::test

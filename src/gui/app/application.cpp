@@ -1,6 +1,7 @@
 #include "gui/app/application.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -16,6 +17,16 @@ void SetUpApplication(QApplication& app) {
   if (translator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     QApplication::installTranslator(translator);
+  QApplication::setWindowIcon(ApplicationIcon());
+  // Lets the desktop match the windows to the installed pakscope.desktop.
+  QGuiApplication::setDesktopFileName(QStringLiteral("pakscope"));
+}
+
+QIcon ApplicationIcon() {
+  QIcon icon;
+  for (int size : {16, 32, 48, 64, 128, 256})
+    icon.addFile(QStringLiteral(":/icons/pakscope-%1.png").arg(size), QSize(size, size));
+  return icon;
 }
 
 }  // namespace pakscope

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -32,12 +33,14 @@
 #include <algorithm>
 
 #include "gui/app/about_form.h"
+#include "gui/app/help_window.h"
 #include "gui/packets/save_dialog.h"
 #include "gui/tools/analysis_tools.h"
 #include "gui/view/draw_grid.h"
 #include "gui/view/packet_window.h"
 #include "hdlc/bit_transforms.h"
 #include "hdlc/open_any_file.h"
+#include "packets/data_paths.h"
 #include "packets/packet_writer.h"
 #include "packets/text_paste.h"
 #include "protocols/protocol_loader.h"
@@ -65,6 +68,7 @@ TMainForm::TMainForm(QWidget* parent)
     : QMainWindow(parent),
       dialogs_(std::make_unique<TFileDialogs>()),
       protocolFolder_(DefaultProtocolFolder()),
+      manualFolder_(FindDataFolder(ProgramFolder(), "manual").value_or(std::filesystem::path())),
       font_(QStringLiteral("Nina"), 8) {
   setWindowTitle(QStringLiteral("Pakscope"));
   setObjectName(QStringLiteral("MainForm"));
@@ -72,6 +76,7 @@ TMainForm::TMainForm(QWidget* parent)
   mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setCentralWidget(mdi_);
+  qApp->installEventFilter(this);
 
   status_[0] = new QLabel(this);
   status_[0]->setFixedWidth(300);
@@ -550,9 +555,40 @@ QString TMainForm::HelpFile() {
 }
 
 bool TMainForm::ShowHelp() {
+  return ShowHelp(HelpChapterOf(QApplication::focusWidget()));
+}
+
+bool TMainForm::ShowHelp(const QString& chapter) {
   const QString file = HelpFile();
-  if (!QFile::exists(file)) return false;
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+  if (QFile::exists(file)) return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+  if (!help_) help_ = std::make_unique<THelpForm>(QString::fromStdString(manualFolder_.string()));
+  // Over a modal dialog an ordinary window could not be used until the dialog
+  // closes, so the help window is modal itself until it is closed.
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal && modal != help_.get() && help_->windowModality() == Qt::NonModal) {
+    help_->hide();
+    help_->setWindowModality(Qt::ApplicationModal);
+  }
+  // Shown first: the place of a heading is known only at the window's width.
+  help_->show();
+  help_->ShowChapter(chapter);
+  help_->raise();
+  help_->activateWindow();
+  return true;
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  // F1 in a window of its own (tool window, dialog, the help window): the HELP
+  // shortcut answers only inside the main window.
+  if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier &&
+        static_cast<QWidget*>(watched)->window() != this) {
+      ShowHelp(HelpChapterOf(static_cast<QWidget*>(watched)));
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TMainForm::WindowMinimizeAll() {

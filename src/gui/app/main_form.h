@@ -21,6 +21,7 @@ namespace pakscope {
 
 class TAnalysisTools;
 class TFileDialogs;
+class THelpForm;
 class TMDIChild;
 
 // The main window: a workspace of packet windows with the file commands, the
@@ -37,6 +38,8 @@ class TMainForm : public QMainWindow {
   void setDialogs(std::unique_ptr<TFileDialogs> dialogs);
   TFileDialogs& dialogs() noexcept { return *dialogs_; }
   void setProtocolFolder(std::filesystem::path folder) { protocolFolder_ = std::move(folder); }
+  // The folder of the manual that the help window shows.
+  void setManualFolder(std::filesystem::path folder) { manualFolder_ = std::move(folder); }
   // A file to open 100 ms after the window is first shown.
   void setStartupFile(const QString& fileName) { startupFile_ = fileName; }
 
@@ -68,12 +71,18 @@ class TMainForm : public QMainWindow {
   void AddRecentFile(const QString& path);
   void LoadSettings();
   void SaveSettings();
-  // Opens Help/Pakscope.chm next to the program; false when there is none.
+  // F1: opens Help/Pakscope.chm next to the program with the desktop's viewer
+  // when it exists, otherwise the help window on the chapter of the focused
+  // window (see kHelpChapterProperty); false when nothing could be opened.
   bool ShowHelp();
+  bool ShowHelp(const QString& chapter);
   static QString HelpFile();
+  // The help window once F1 has opened it; null before.
+  THelpForm* helpWindow() const noexcept { return help_.get(); }
 
  protected:
   bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -108,6 +117,8 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<TFileDialogs> dialogs_;
   std::unique_ptr<TAnalysisTools> tools_;
   std::filesystem::path protocolFolder_;
+  std::filesystem::path manualFolder_;
+  std::unique_ptr<THelpForm> help_;
   QString startupFile_;
   bool shownOnce_ = false;
   bool maximizeChildren_ = false;

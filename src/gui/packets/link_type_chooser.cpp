@@ -11,6 +11,7 @@ namespace pakscope {
 TLinkTypeForm::TLinkTypeForm(QWidget* parent) : QDialog(parent), list_(new QListWidget(this)) {
   setWindowTitle(QStringLiteral("Тип данных"));
   setObjectName(QStringLiteral("LinkTypeForm"));
+  setProperty("helpChapter", QStringLiteral("02-packet-files.md#Окно «Тип данных»"));  // F1
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   for (const LinkType& type : kLinkTypes)
     list_->addItem(

@@ -45,6 +45,7 @@ TProtocolPanel::TProtocolPanel(TPrAnalizer& analyser, PacketList& packets,
       currentColour_(std::move(currentColour)),
       repaint_(std::move(repaint)) {
   setObjectName(QStringLiteral("ProtocolPanel"));
+  setProperty("helpChapter", QStringLiteral("07-protocol-panel.md"));  // F1 opens this chapter
   auto* top = new QWidget(this);
   top->setFixedHeight(41);
   gauge_ = new QProgressBar(top);

@@ -109,6 +109,7 @@ TMDIChild::TMDIChild(CHost& host, TFileDialogs& dialogs, const QFont& font,
   layout->addWidget(grid_, 1);
   layout->addWidget(panel_);
   setCentralWidget(centre);
+  setProperty("helpChapter", QStringLiteral("04-packet-window.md"));  // F1 opens this chapter
 
   view_.grid = grid_;
   view_.markedColumns = &marks_;
