@@ -112,7 +112,8 @@ TEST(MemoryBudget, LoweredAddressLimitIsSeenAndAllocationsBeyondItFail) {
     if (!after.addressRoom || *after.addressRoom > room || *after.addressRoom < room / 2)
       ::_exit(12);
     CSilentHost host;
-    if (CheckMemoryFor(host, room, "x")) ::_exit(14);
+    if (CheckMemoryFor(host, room + (1 << 20), "x") || !CheckMemoryFor(host, room / 4, "x"))
+      ::_exit(14);
     try {
       std::vector<char> tooMuch(room);
       ::_exit(15);
