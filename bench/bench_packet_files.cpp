@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <random>
 #include <vector>
 
+#include "bench_lists.h"
 #include "packets/host.h"
 #include "packets/mapped_file.h"
 #include "packets/packet_reader.h"
@@ -28,7 +28,7 @@ namespace {
 
 using namespace pakscope;
 
-constexpr size_t kPackets = 4'000'000;
+constexpr size_t kPackets = bench::kBenchPackets;
 
 struct Captures {
   std::filesystem::path folder;
@@ -41,15 +41,7 @@ struct Captures {
     std::filesystem::create_directories(folder);
     qpk = (folder / "capture.qpk").string();
     pcap = (folder / "capture.pcap").string();
-    PacketList list;
-    list.reserve(kPackets);
-    std::mt19937 random(1);
-    std::uniform_int_distribution<uint32_t> length(40, 160);
-    for (size_t i = 0; i < kPackets; ++i) {
-      PACKET p = PACKET::uninitialized(length(random));
-      for (uint32_t k = 0; k < p.length; ++k) p.data[k] = static_cast<uint8_t>(random());
-      list.push_back(std::move(p));
-    }
+    PacketList list = bench::MakeBenchList(kPackets);
     SavePacketFile(list, qpk, SaveFormat::Qpk);
     SavePacketFile(list, pcap, SaveFormat::Pcap, 1);
     qpkBytes = std::filesystem::file_size(qpk);

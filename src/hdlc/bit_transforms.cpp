@@ -1,5 +1,7 @@
 #include "hdlc/bit_transforms.h"
 
+#include <array>
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -61,16 +63,30 @@ void ReverseBits(PacketList& list) noexcept {
 }
 
 void ExpandBits(PacketList& list) {
+  // The eight flag bytes of every byte value, built once.
+  static const std::array<std::array<uint8_t, 8>, 256> flags = [] {
+    std::array<std::array<uint8_t, 8>, 256> table{};
+    for (unsigned b = 0; b < 256; ++b) ByteToBits(static_cast<uint8_t>(b), table[b]);
+    return table;
+  }();
   rewriteEveryPacket(list, expandedLength, [](const PACKET& p, uint8_t* out, uint32_t length) {
     for (uint32_t j = 0; j < length / 8; ++j)
-      ByteToBits(p.data[j], std::span<uint8_t, 8>(out + 8 * size_t{j}, 8));
+      std::memcpy(out + 8 * size_t{j}, flags[p.data[j]].data(), 8);
   });
 }
 
 void PackBits(PacketList& list) {
   rewriteEveryPacket(list, packedLength, [](const PACKET& p, uint8_t* out, uint32_t length) {
-    for (uint32_t i = 0; i < length; ++i)
-      out[i] = BitsToByte(std::span<const uint8_t, 8>(p.data.get() + 8 * size_t{i}, 8));
+    for (uint32_t i = 0; i < length; ++i) {
+      // Eight flags at once: each byte becomes 0 or 1 (any non-zero value is a
+      // one), and one multiplication gathers the ones, the first flag lowest.
+      uint64_t group;
+      std::memcpy(&group, p.data.get() + 8 * size_t{i}, 8);
+      if constexpr (std::endian::native != std::endian::little) group = __builtin_bswap64(group);
+      constexpr uint64_t low7 = 0x7F7F7F7F7F7F7F7F;
+      const uint64_t ones = (((group & low7) + low7) | group) >> 7 & 0x0101010101010101;
+      out[i] = static_cast<uint8_t>((ones * 0x0102040810204080) >> 56);
+    }
   });
 }
 
