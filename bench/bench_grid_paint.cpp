@@ -11,10 +11,10 @@
 #include <memory>
 #include <random>
 
-#include "packets/packet_data.h"
+#include "gui/packets/save_dialog.h"
 #include "gui/view/draw_grid.h"
 #include "gui/view/packet_window.h"
-#include "gui/packets/save_dialog.h"
+#include "packets/packet_data.h"
 
 namespace pakscope {
 namespace {

@@ -1,8 +1,10 @@
 #include <clocale>
 #include <csignal>
 #include <iostream>
+#include <new>
 
 #include "commands.h"
+#include "packets/memory_budget.h"
 #include "packets/temp_files.h"
 #include "terminal_host.h"
 
@@ -68,6 +70,13 @@ int main(int argc, char** argv) {
   } catch (const UsageError& e) {
     printError(e.message);
     return kExitUsage;
+  } catch (const std::bad_alloc&) {
+    // Whatever the command built is freed on the way here.
+    const auto commands = app.get_subcommands();
+    TerminalHost host;
+    pakscope::ReportOutOfMemory(
+        host, commands.empty() ? "pakscope-cli" : "pakscope-cli " + commands[0]->get_name());
+    return kExitFailure;
   }
   return exitCode;
 }

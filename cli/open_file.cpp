@@ -1,6 +1,7 @@
 #include "open_file.h"
 
 #include "hdlc/open_any_file.h"
+#include "packets/memory_budget.h"
 
 namespace pakscope::cli {
 
@@ -25,6 +26,7 @@ uint32_t openForCli(const std::string& fileName, PacketList& list, TerminalHost&
                     const OpenOptions& options, LoadDetails* details) {
   host.answerYes = options.yes;
   if (options.period) host.promptAnswer = *options.period;
+  if (!CheckMemoryFor(host, LoadNeed(fileName), "Открытие файла")) return 0;
   LoadDetails found;
   const uint32_t longest = options.packetize ? OpenWithPacketization(fileName, list, host, &found)
                                              : OpenAnyFile(fileName, list, host, &found);

@@ -1,5 +1,7 @@
 #include "hdlc/hdlc_master.h"
 
+#include <array>
+#include <exception>
 #include <system_error>
 #include <thread>
 
@@ -26,8 +28,15 @@ void CHDLC_Master::SetLengthLimits(uint32_t minLength, uint32_t maxLength) {
 }
 
 bool CHDLC_Master::Detect(std::span<const uint8_t> bytes, HDLC_Report& report) {
-  auto run = [this](int i) {
-    results_[i] = detectors_[i].Detect(jobs_[i].input, &jobs_[i].report);
+  // A failure on a detection thread (no memory) is carried over to this one,
+  // where the caller can handle it once both threads are joined.
+  std::array<std::exception_ptr, 2> failures;
+  auto run = [this, &failures](int i) {
+    try {
+      results_[i] = detectors_[i].Detect(jobs_[i].input, &jobs_[i].report);
+    } catch (...) {
+      failures[i] = std::current_exception();
+    }
   };
   for (auto& job : jobs_) job.input = bytes;
   // The detectors share only the read-only sample; each writes its own job.
@@ -41,6 +50,8 @@ bool CHDLC_Master::Detect(std::span<const uint8_t> bytes, HDLC_Report& report) {
   }
   for (auto& thread : threads)
     if (thread.joinable()) thread.join();
+  for (const std::exception_ptr& failure : failures)
+    if (failure) std::rethrow_exception(failure);
   if (results_[0] == results_[1]) return false;
   report = jobs_[results_[0] ? 0 : 1].report;
   return true;

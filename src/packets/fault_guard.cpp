@@ -54,6 +54,17 @@ void installHandlers() {
   ::sigaction(SIGSEGV, &action, &previousSegv);
 }
 
+// An exception leaving the body (an allocation that failed) must not leave
+// the handler pointed at this call's dead frame.
+void runBody(void (*body)(void*), void* context, GuardFrame& frame) {
+  try {
+    body(context);
+  } catch (...) {
+    tlsGuard = frame.outer;
+    throw;
+  }
+}
+
 }  // namespace
 
 bool RunWithFaultGuard(const void* begin, size_t length, void (*body)(void*), void* context) {
@@ -70,7 +81,7 @@ bool RunWithFaultGuard(const void* begin, size_t length, void (*body)(void*), vo
     return false;
   }
   tlsGuard = &frame;
-  body(context);
+  runBody(body, context, frame);
   tlsGuard = frame.outer;
   return true;
 }

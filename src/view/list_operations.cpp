@@ -23,12 +23,13 @@ std::optional<ByteKey> byteKey(const PacketList& list, int row, int column) {
   return ByteKey{position, p->data[position]};
 }
 
+// Drops the packets `keep` refuses; a list left much larger than its packets
+// gives the room back (the shrink keeps the list as it is when it cannot get
+// memory for the smaller copy).
 template <typename Keep>
-PacketList copiesWhere(const PacketList& list, Keep keep) {
-  PacketList result;
-  for (const PACKET& p : list)
-    if (keep(p)) result.push_back(p.clone());
-  return result;
+void keepWhere(PacketList& list, Keep keep) {
+  std::erase_if(list, [&](const PACKET& p) { return !keep(p); });
+  if (list.size() < list.capacity() / 4) list.shrink_to_fit();
 }
 
 std::optional<uint8_t> colourKey(const PacketList& list, int row, int column) {
@@ -39,37 +40,40 @@ std::optional<uint8_t> colourKey(const PacketList& list, int row, int column) {
 
 }  // namespace
 
-std::optional<PacketList> FilterByByte(const PacketList& list, int row, int column,
-                                       ByteFilter how) {
+bool FilterByByte(PacketList& list, int row, int column, ByteFilter how) {
   const auto key = byteKey(list, row, column);
-  if (!key) return std::nullopt;
+  if (!key) return false;
   if (how == ByteFilter::Keep)
-    return copiesWhere(list, [&](const PACKET& p) { return key->matches(p); });
-  return copiesWhere(list, [&](const PACKET& p) {
-    return p.length > key->position && p.data[key->position] != key->value;
-  });
+    keepWhere(list, [&](const PACKET& p) { return key->matches(p); });
+  else
+    keepWhere(list, [&](const PACKET& p) {
+      return p.length > key->position && p.data[key->position] != key->value;
+    });
+  return true;
 }
 
-std::optional<PacketList> SelectByLength(const PacketList& list, int row, int column) {
+bool SelectByLength(PacketList& list, int row, int column) {
   const PACKET* p = packetAt(list, row);
-  if (p == nullptr || column < 0 || static_cast<uint32_t>(column) > p->length) return std::nullopt;
+  if (p == nullptr || column < 0 || static_cast<uint32_t>(column) > p->length) return false;
   const uint32_t length = p->length;
-  return copiesWhere(list, [&](const PACKET& q) { return q.length == length; });
+  keepWhere(list, [&](const PACKET& q) { return q.length == length; });
+  return true;
 }
 
-std::optional<PacketList> DeleteByLength(const PacketList& list, int row) {
+bool DeleteByLength(PacketList& list, int row) {
   const PACKET* p = packetAt(list, row);
-  if (p == nullptr) return std::nullopt;
+  if (p == nullptr) return false;
   const uint32_t length = p->length;
-  return copiesWhere(list, [&](const PACKET& q) { return q.length != length; });
+  keepWhere(list, [&](const PACKET& q) { return q.length != length; });
+  return true;
 }
 
-std::optional<PacketList> FilterByColour(const PacketList& list, int row, int column,
-                                         ByteFilter how) {
+bool FilterByColour(PacketList& list, int row, int column, ByteFilter how) {
   const auto colour = colourKey(list, row, column);
-  if (!colour) return std::nullopt;
+  if (!colour) return false;
   const bool keepEqual = how == ByteFilter::Keep;
-  return copiesWhere(list, [&](const PACKET& p) { return (p.color == *colour) == keepEqual; });
+  keepWhere(list, [&](const PACKET& p) { return (p.color == *colour) == keepEqual; });
+  return true;
 }
 
 bool SetColourByByte(PacketList& list, int row, int column, uint8_t colour) {
@@ -81,7 +85,26 @@ bool SetColourByByte(PacketList& list, int row, int column, uint8_t colour) {
 }
 
 std::optional<PacketList> CopiesOfColour(const PacketList& list, int row, int column) {
-  return FilterByColour(list, row, column, ByteFilter::Keep);
+  const auto colour = colourKey(list, row, column);
+  if (!colour) return std::nullopt;
+  PacketList copies;
+  for (const PACKET& p : list)
+    if (p.color == *colour) copies.push_back(p.clone());
+  return copies;
+}
+
+uint64_t CopiesOfColourNeed(const PacketList& list, int row, int column) noexcept {
+  const auto colour = colourKey(list, row, column);
+  if (!colour) return 0;
+  uint64_t need = 0;
+  size_t count = 0;
+  for (const PACKET& p : list) {
+    if (p.color != *colour) continue;
+    need += p.length + p.layers().size_bytes();
+    ++count;
+  }
+  // The list of copies grows by doubling.
+  return need + 2 * uint64_t{count} * sizeof(PACKET);
 }
 
 void ColourAll(PacketList& list, uint8_t colour) {

@@ -1,5 +1,7 @@
 #include "view/view_model.h"
 
+#include <algorithm>
+
 namespace pakscope {
 
 std::string BinText(uint8_t b) {
@@ -127,8 +129,13 @@ std::string CountStatus(const PacketList& list) {
 }
 
 std::string LengthStatus(const PacketList& list) {
-  return "Длина мин: " + std::to_string(MinPacketLength(list)) +
-         " макс: " + std::to_string(MaxPacketLength(list));
+  // Both figures in one pass: the panel is rewritten after every list command.
+  uint32_t shortest = list.empty() ? 0 : 65536, longest = 0;
+  for (const PACKET& p : list) {
+    shortest = std::min(shortest, p.length);
+    longest = std::max(longest, p.length);
+  }
+  return "Длина мин: " + std::to_string(shortest) + " макс: " + std::to_string(longest);
 }
 
 std::string CellStatus(int row, int column) {

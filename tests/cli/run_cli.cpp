@@ -26,8 +26,12 @@ std::string slurp(const std::string& path) {
 }  // namespace
 
 CliRun runCli(const std::vector<std::string>& args) {
+  return runCliAfter({}, args);
+}
+
+CliRun runCliAfter(const std::string& setup, const std::vector<std::string>& args) {
   TempDir dir;
-  std::string command = quoted(PAKSCOPE_CLI);
+  std::string command = setup + quoted(PAKSCOPE_CLI);
   for (const std::string& a : args) command += " " + quoted(a);
   command += " >" + quoted(dir.file("out")) + " 2>" + quoted(dir.file("err")) + " </dev/null";
   const int status = std::system(command.c_str());

@@ -13,5 +13,7 @@ struct CliRun {
 
 // Runs the built pakscope-cli with the given arguments (each quoted for the shell).
 CliRun runCli(const std::vector<std::string>& args);
+// The same after shell commands that set up its process (ulimit, variables).
+CliRun runCliAfter(const std::string& setup, const std::vector<std::string>& args);
 
 }  // namespace pakscope::test

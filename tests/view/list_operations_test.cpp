@@ -21,54 +21,74 @@ class ListOperations : public ::testing::Test {
   PacketList list;
 };
 
+// A filtered copy of the list.
+template <typename Filter>
+PacketList filtered(const PacketList& list, Filter filter) {
+  PacketList copy = ClonePacketList(list);
+  EXPECT_TRUE(filter(copy));
+  return copy;
+}
+
 TEST_F(ListOperations, ByteFiltersDropPacketsTooShortForThePosition) {
   // Cursor on byte 3 (value 8) of the 10-byte packet.
-  auto kept = FilterByByte(list, 4, 3, ByteFilter::Keep);
-  ASSERT_TRUE(kept);
-  EXPECT_EQ(contents(*kept), (std::vector<Bytes>{{0, 0, 8, 0, 0, 0, 0, 0, 0, 0}}));
-  auto thrown = FilterByByte(list, 4, 3, ByteFilter::ThrowOut);
-  ASSERT_TRUE(thrown);
-  EXPECT_EQ(contents(*thrown), (std::vector<Bytes>{{1, 2, 7, 4}, {5, 6, 7}}));
-  // Colour marks travel with the copies; the copies share nothing.
-  EXPECT_EQ((*kept)[0].color, 4);
-  EXPECT_NE((*kept)[0].data.get(), list[3].data.get());
+  const uint8_t* kept = list[3].data.get();
+  ASSERT_TRUE(FilterByByte(list, 4, 3, ByteFilter::Keep));
+  EXPECT_EQ(contents(list), (std::vector<Bytes>{{0, 0, 8, 0, 0, 0, 0, 0, 0, 0}}));
+  // The kept packet moved with its colour mark; its bytes were not copied.
+  EXPECT_EQ(list[0].color, 4);
+  EXPECT_EQ(list[0].data.get(), kept);
+  SetUp();
+  ASSERT_TRUE(FilterByByte(list, 4, 3, ByteFilter::ThrowOut));
+  EXPECT_EQ(contents(list), (std::vector<Bytes>{{1, 2, 7, 4}, {5, 6, 7}}));
 }
 
 TEST_F(ListOperations, HighByteValuesCompareAsValues) {
   PacketList high = makeList({{0xFF}, {0x7F}, {0xFF, 1}});
-  EXPECT_EQ(FilterByByte(high, 1, 1, ByteFilter::Keep)->size(), 2u);
+  ASSERT_TRUE(FilterByByte(high, 1, 1, ByteFilter::Keep));
+  EXPECT_EQ(contents(high), (std::vector<Bytes>{{0xFF}, {0xFF, 1}}));
 }
 
 TEST_F(ListOperations, PreconditionsRefuseSilently) {
+  const std::vector<Bytes> before = contents(list);
   EXPECT_FALSE(FilterByByte(list, 0, 1, ByteFilter::Keep));
   EXPECT_FALSE(FilterByByte(list, 6, 1, ByteFilter::Keep));
   EXPECT_FALSE(FilterByByte(list, 2, 3, ByteFilter::Keep));  // past the packet's end
   EXPECT_FALSE(FilterByByte(list, 2, 0, ByteFilter::Keep));  // caption column
   EXPECT_FALSE(SelectByLength(list, 2, 3));
-  EXPECT_TRUE(SelectByLength(list, 2, 0));
-  EXPECT_TRUE(DeleteByLength(list, 2));
   EXPECT_FALSE(DeleteByLength(list, 0));
   EXPECT_FALSE(FilterByColour(list, 1, 0, ByteFilter::Keep));
-  EXPECT_FALSE(FilterByColour(PacketList{}, 1, 1, ByteFilter::Keep));
   EXPECT_FALSE(SetColourByByte(list, 5, 2, 1));
+  EXPECT_EQ(contents(list), before);
+  PacketList empty;
+  EXPECT_FALSE(FilterByColour(empty, 1, 1, ByteFilter::Keep));
+  EXPECT_EQ(filtered(list, [](PacketList& l) { return SelectByLength(l, 2, 0); }).size(), 1u);
+  EXPECT_TRUE(DeleteByLength(list, 2));
 }
 
 TEST_F(ListOperations, LengthAndColourFilters) {
-  EXPECT_EQ(contents(*SelectByLength(list, 3, 1)), (std::vector<Bytes>{{5, 6, 7}}));
-  EXPECT_EQ(DeleteByLength(list, 3)->size(), 4u);
-  // An unmarked packet selects exactly the unmarked packets.
-  auto white = FilterByColour(list, 1, 1, ByteFilter::Keep);
-  EXPECT_EQ(white->size(), 3u);
-  for (const PACKET& p : *white) EXPECT_EQ(p.color, 0);
-  EXPECT_EQ(FilterByColour(list, 2, 1, ByteFilter::ThrowOut)->size(), 3u);
-  EXPECT_EQ(CopiesOfColour(list, 2, 2)->size(), 2u);
+  EXPECT_EQ(contents(filtered(list, [](PacketList& l) { return SelectByLength(l, 3, 1); })),
+            (std::vector<Bytes>{{5, 6, 7}}));
+  EXPECT_EQ(filtered(list, [](PacketList& l) { return DeleteByLength(l, 3); }).size(), 4u);
+  // An unmarked packet selects exactly the unmarked packets, in list order.
+  const PacketList white =
+      filtered(list, [](PacketList& l) { return FilterByColour(l, 1, 1, ByteFilter::Keep); });
+  EXPECT_EQ(contents(white), (std::vector<Bytes>{{1, 2, 7, 4}, {5, 6, 7}, {3}}));
+  const PacketList coloured =
+      filtered(list, [](PacketList& l) { return FilterByColour(l, 2, 1, ByteFilter::ThrowOut); });
+  EXPECT_EQ(contents(coloured), contents(white));
+  // Copies for saving leave the list as it is and share nothing with it.
+  const auto copies = CopiesOfColour(list, 2, 2);
+  ASSERT_TRUE(copies);
+  EXPECT_EQ(contents(*copies), (std::vector<Bytes>{{9, 9}, {0, 0, 8, 0, 0, 0, 0, 0, 0, 0}}));
+  EXPECT_NE((*copies)[0].data.get(), list[1].data.get());
+  EXPECT_EQ(list.size(), 5u);
+  EXPECT_EQ(CopiesOfColourNeed(list, 2, 2), 12u + 2 * 2 * sizeof(PACKET));
 }
 
 TEST_F(ListOperations, NothingMatchingLeavesAnEmptyList) {
   PacketList one = makeList({{1}});
-  auto none = FilterByByte(one, 1, 1, ByteFilter::ThrowOut);
-  ASSERT_TRUE(none);
-  EXPECT_TRUE(none->empty());
+  ASSERT_TRUE(FilterByByte(one, 1, 1, ByteFilter::ThrowOut));
+  EXPECT_TRUE(one.empty());
 }
 
 TEST_F(ListOperations, ColouringByByteAndWhiteClears) {

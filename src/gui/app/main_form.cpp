@@ -41,6 +41,7 @@
 #include "hdlc/bit_transforms.h"
 #include "hdlc/open_any_file.h"
 #include "packets/data_paths.h"
+#include "packets/memory_budget.h"
 #include "packets/packet_writer.h"
 #include "packets/text_paste.h"
 #include "protocols/protocol_loader.h"
@@ -57,6 +58,12 @@ QString Q(std::string_view text) {
 QString MenuText(QString text) {
   return text.replace(u'&', QStringLiteral("&&"));
 }
+
+// Operation names of the out-of-memory message.
+constexpr std::string_view kOpenOperation = "Открытие файла";
+constexpr std::string_view kPacketizeOperation = "Открытие файла с пакетизацией";
+constexpr std::string_view kPasteOperation = "Вставка из буфера обмена";
+constexpr std::string_view kSaveAsOperation = "Сохранить как";
 
 QMdiSubWindow* FrameOf(TMDIChild* child) {
   return child ? qobject_cast<QMdiSubWindow*>(child->parentWidget()) : nullptr;
@@ -414,66 +421,89 @@ void TMainForm::discardChild(TMDIChild* child) {
 }
 
 bool TMainForm::OpenFile(const QString& fileName) {
+  return OpenInNewWindow(fileName, false);
+}
+
+bool TMainForm::OpenWithPacketize(const QString& fileName) {
+  const bool opened = OpenInNewWindow(fileName, true);
   host_.clearStop();
+  return opened;
+}
+
+bool TMainForm::OpenInNewWindow(const QString& fileName, bool packetize) {
+  host_.clearStop();
+  const std::string_view operation = packetize ? kPacketizeOperation : kOpenOperation;
+  const std::string name = fileName.toStdString();
+  if (!CheckMemoryFor(host_, LoadNeed(name), operation)) return false;
   TMDIChild* child = createChild(fileName);
   QPointer<TMDIChild> guard(child);
   // An open started from the events of another load runs nested inside it.
   QPointer<TMDIChild> outer = host_.filledWindow();
   host_.setFilledWindow(child);
-  const uint32_t longest = OpenAnyFile(fileName.toStdString(), child->packets(), host_);
+  uint32_t longest = 0;
+  bool outOfMemory = false;
+  try {
+    longest = packetize ? OpenWithPacketization(name, child->packets(), host_)
+                        : OpenAnyFile(name, child->packets(), host_);
+  } catch (const std::bad_alloc&) {
+    // What the loader built is freed on the way out; the window goes below
+    // like the window of any failed load.
+    outOfMemory = true;
+  }
   host_.setFilledWindow(outer);
   if (!outer) host_.showProgress(false);
-  if (!guard) return false;
-  child->setLoaded(true);
-  if (longest == 0) {
-    discardChild(child);
-    return false;
+  if (guard) {
+    child->setLoaded(true);
+    if (outOfMemory || longest == 0) {
+      discardChild(child);
+      guard = nullptr;
+    }
   }
-  child->RefreshGrid(longest);
-  // Remembered with its full path: the menu may be used from another folder.
-  AddRecentFile(QFileInfo(fileName).absoluteFilePath());
-  return true;
-}
-
-bool TMainForm::OpenWithPacketize(const QString& fileName) {
-  host_.clearStop();
-  TMDIChild* child = createChild(fileName);
-  QPointer<TMDIChild> guard(child);
-  QPointer<TMDIChild> outer = host_.filledWindow();
-  host_.setFilledWindow(child);
-  const uint32_t longest = OpenWithPacketization(fileName.toStdString(), child->packets(), host_);
-  host_.setFilledWindow(outer);
-  if (!outer) host_.showProgress(false);
-  host_.clearStop();
+  if (outOfMemory) ReportOutOfMemory(host_, operation);
   if (!guard) return false;
-  child->setLoaded(true);
-  if (longest == 0) {
-    discardChild(child);
-    return false;
+  if (!packetize) {
+    child->RefreshGrid(longest);
+    // Remembered with its full path: the menu may be used from another folder.
+    AddRecentFile(QFileInfo(fileName).absoluteFilePath());
+  } else {
+    const uint32_t columns = static_cast<uint32_t>(child->grid()->layout().columnCount() - 1);
+    child->RefreshGrid(std::max(longest, columns));
   }
-  const uint32_t columns = static_cast<uint32_t>(child->grid()->layout().columnCount() - 1);
-  child->RefreshGrid(std::max(longest, columns));
   return true;
 }
 
 void TMainForm::PasteText(const QString& text) {
-  std::optional<PacketList> parsed = ParsePastedHex(text.toLower().toStdString());
-  if (!parsed) {
-    host_.messageBox(kPasteInvalidText, "Ошибка", MsgButtons::Ok, MsgIcon::Error);
-    return;
+  // The text is copied twice on its way to the parser, which then holds its
+  // bytes and packets.
+  if (!CheckMemoryFor(host_, uint64_t(text.size()) * 4, kPasteOperation)) return;
+  QPointer<TMDIChild> created;
+  QPointer<TMDIChild> target;
+  try {
+    std::optional<PacketList> parsed = ParsePastedHex(text.toLower().toStdString());
+    if (!parsed) {
+      host_.messageBox(kPasteInvalidText, "Ошибка", MsgButtons::Ok, MsgIcon::Error);
+      return;
+    }
+    target = activeChild();
+    if (target && target->busyWithList()) return;  // a list being filled or analysed
+    if (parsed->empty()) return;
+    if (!target) target = created = createChild(QStringLiteral("Буфер обмена"));
+    const uint32_t longest = MaxPacketLength(*parsed);
+    const uint32_t columns = static_cast<uint32_t>(target->grid()->layout().columnCount() - 1);
+    target->view().busy = true;
+    AppendPackets(target->packets(), std::move(*parsed));
+    target->view().busy = false;
+    target->RefreshGrid(std::max(longest, columns));
+    target->setLoaded(true);
+  } catch (const std::bad_alloc&) {
+    // The parsed packets are gone; a window opened for them goes too, and the
+    // list of a window pasted into is as it was.
+    if (created)
+      discardChild(created);
+    else if (target)
+      target->view().busy = false;
+    ReportOutOfMemory(host_, kPasteOperation);
   }
-  TMDIChild* target = activeChild();
-  if (target != nullptr && target->busyWithList()) return;  // a list being filled or analysed
-  if (parsed->empty()) return;
-  const bool created = target == nullptr;
-  if (created) target = createChild(QStringLiteral("Буфер обмена"));
-  const uint32_t longest = MaxPacketLength(*parsed);
-  const uint32_t columns = static_cast<uint32_t>(target->grid()->layout().columnCount() - 1);
-  target->view().busy = true;
-  AppendPackets(target->packets(), std::move(*parsed));
-  target->view().busy = false;
-  target->RefreshGrid(std::max(longest, columns));
-  target->setLoaded(true);
 }
 
 void TMainForm::CtrlVAction() {
@@ -500,8 +530,12 @@ void TMainForm::FileSaveAs() {
   QPointer<TMDIChild> guard(child);
   const auto target = AskSaveTarget(*dialogs_, this);
   if (!target || !guard) return;
-  SaveWithMessages(child->packets(), target->fileName.toStdString(), target->writerFormat,
-                   target->linkType, host_);
+  try {
+    SaveWithMessages(child->packets(), target->fileName.toStdString(), target->writerFormat,
+                     target->linkType, host_);
+  } catch (const std::bad_alloc&) {
+    ReportOutOfMemory(host_, kSaveAsOperation);
+  }
 }
 
 void TMainForm::FileClose() {

@@ -98,6 +98,8 @@ class TMainForm : public QMainWindow {
   void rebuildHistoryMenu();
   void fillWindowMenu();
   TMDIChild* createChild(const QString& caption);
+  // The open of OpenFile and OpenWithPacketize.
+  bool OpenInNewWindow(const QString& fileName, bool packetize);
   void discardChild(TMDIChild* child);
   Qt::WindowStates newChildState() const;
   void tile(Qt::Orientation orientation);

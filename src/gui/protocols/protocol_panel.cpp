@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <vector>
 
+#include "packets/memory_budget.h"
 #include "protocols/protocol_tree.h"
 
 namespace pakscope {
@@ -34,14 +35,18 @@ std::vector<size_t> SiblingIndices(QTreeWidgetItem* item) {
   return indices;
 }
 
+constexpr std::string_view kAnalysisOperation = "Анализ протоколов";
+constexpr uint64_t kLayerBlockBytes = 32;
+
 }  // namespace
 
-TProtocolPanel::TProtocolPanel(TPrAnalizer& analyser, PacketList& packets,
+TProtocolPanel::TProtocolPanel(TPrAnalizer& analyser, PacketList& packets, CHost& host,
                                std::function<int()> currentColour, std::function<void()> repaint,
                                QWidget* parent)
     : QWidget(parent),
       analyser_(analyser),
       packets_(packets),
+      host_(host),
       currentColour_(std::move(currentColour)),
       repaint_(std::move(repaint)) {
   setObjectName(QStringLiteral("ProtocolPanel"));
@@ -115,22 +120,33 @@ void TProtocolPanel::AnalizeProtocols() {
   // A click after a stop but before the stopped run has returned is ignored
   // as well: a second run inside the first would reset its state.
   if (running_ || inRun_) return;
+  // Each packet gets a block of layer records.
+  if (!CheckMemoryFor(host_, packets_.size() * kLayerBlockBytes, kAnalysisOperation)) return;
   running_ = true;
   inRun_ = true;
   showRunning(true);
   tree_->clear();
-  if (analyser_.AnalizePackets(packets_) == 0) {
-    tree_->clear();
-    const std::vector<ProtocolTreeItem> items = FillProtocolTree(analyser_);
-    for (const ProtocolTreeItem& item : items) {
-      auto* top = new QTreeWidgetItem(tree_, {QString::fromStdString(item.label)});
-      AddItems(top, item.children);
+  bool outOfMemory = false;
+  try {
+    if (analyser_.AnalizePackets(packets_) == 0) {
+      tree_->clear();
+      const std::vector<ProtocolTreeItem> items = FillProtocolTree(analyser_);
+      for (const ProtocolTreeItem& item : items) {
+        auto* top = new QTreeWidgetItem(tree_, {QString::fromStdString(item.label)});
+        AddItems(top, item.children);
+      }
+      tree_->expandAll();
     }
-    tree_->expandAll();
+  } catch (const std::bad_alloc&) {
+    // A half-done run is no result: its layers go, and the tree stays empty.
+    outOfMemory = true;
+    for (PACKET& packet : packets_) packet.clearLayers();
+    tree_->clear();
   }
   showRunning(false);
   running_ = false;
   inRun_ = false;
+  if (outOfMemory) ReportOutOfMemory(host_, kAnalysisOperation);
   emit analysisFinished();
 }
 

@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "packets/host.h"
 #include "packets/packet.h"
 #include "protocols/pr_analizer.h"
 
@@ -23,8 +24,9 @@ class TProtocolPanel : public QWidget {
  public:
   static constexpr int kShownWidth = 300;
 
-  TProtocolPanel(TPrAnalizer& analyser, PacketList& packets, std::function<int()> currentColour,
-                 std::function<void()> repaint, QWidget* parent = nullptr);
+  TProtocolPanel(TPrAnalizer& analyser, PacketList& packets, CHost& host,
+                 std::function<int()> currentColour, std::function<void()> repaint,
+                 QWidget* parent = nullptr);
 
   // Width 300 when shown, 0 when hidden.
   void setShown(bool shown);
@@ -54,6 +56,7 @@ class TProtocolPanel : public QWidget {
 
   TPrAnalizer& analyser_;
   PacketList& packets_;
+  CHost& host_;
   std::function<int()> currentColour_;
   std::function<void()> repaint_;
   bool running_ = false;  // cleared by the stop button; the analyser polls it

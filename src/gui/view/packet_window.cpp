@@ -20,6 +20,7 @@
 #include "gui/protocols/protocol_panel.h"
 #include "gui/view/draw_grid.h"
 #include "hdlc/bit_transforms.h"
+#include "packets/memory_budget.h"
 #include "packets/packet_reader.h"
 #include "packets/packet_writer.h"
 #include "packets/palette.h"
@@ -63,6 +64,13 @@ const char* const kColourNames[kPaletteSize] = {"Белый",        "Красн
 
 constexpr int kPanelWidths[7] = {150, 150, 350, 250, 28, 28, 25};
 
+// Operation names of the out-of-memory message for commands without a caption.
+constexpr std::string_view kBreakOperation = "Разбиение пакета";
+constexpr std::string_view kConcatOperation = "Объединение пакетов";
+constexpr std::string_view kBitsOperation = "Биты->Байты/Байты->Биты";
+constexpr std::string_view kAppendOperation = "Подгрузить файл";
+constexpr std::string_view kSaveOperation = "Сохранить пакеты этого цвета";
+
 }  // namespace
 
 TIndicator::TIndicator(const QString& text, QWidget* parent) : QWidget(parent), text_(text) {
@@ -101,7 +109,7 @@ TMDIChild::TMDIChild(CHost& host, TFileDialogs& dialogs, const QFont& font,
   grid_ = new TDrawGrid;
   grid_->setObjectName(QStringLiteral("Grid"));
   panel_ = new TProtocolPanel(
-      *analyser_, packets_, [this] { return currentColour_; }, [this] { repaintGrid(); });
+      *analyser_, packets_, host_, [this] { return currentColour_; }, [this] { repaintGrid(); });
   auto* centre = new QWidget;
   auto* layout = new QHBoxLayout(centre);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -151,7 +159,8 @@ TMDIChild::~TMDIChild() {
 }
 
 QAction* TMDIChild::makeAction(const QString& name, const QString& caption, const QString& hint,
-                               QList<QKeySequence> keys, void (TMDIChild::*slot)()) {
+                               QList<QKeySequence> keys, void (TMDIChild::*slot)(),
+                               const QString& operation) {
   auto* action = new QAction(caption.isEmpty() ? hint : caption, this);
   action->setObjectName(name);
   if (!hint.isEmpty()) {
@@ -161,8 +170,28 @@ QAction* TMDIChild::makeAction(const QString& name, const QString& caption, cons
   action->setShortcuts(keys);
   action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
   addAction(action);
-  connect(action, &QAction::triggered, this, slot);
+  const QString named = !operation.isEmpty() ? operation : caption.isEmpty() ? hint : caption;
+  connect(action, &QAction::triggered, this, [this, named, slot] { runCommand(named, slot); });
   return action;
+}
+
+void TMDIChild::runCommand(const QString& operation, void (TMDIChild::*slot)()) {
+  const bool wasLoaded = loaded_;
+  try {
+    (this->*slot)();
+  } catch (const std::bad_alloc&) {
+    // What the command built is gone with the unwinding; the operations touch
+    // the list only once they hold everything they need, so it is as before.
+    loaded_ = wasLoaded;
+    view_.busy = false;
+    try {
+      action(QStringLiteral("Bits2BytesAction"))->setChecked(expanded_);
+      RefreshGrid(MaxPacketLength(packets_));
+      ReportOutOfMemory(host_, operation.toStdString());
+    } catch (const std::bad_alloc&) {
+      // Not even the message can be had; the list is still whole.
+    }
+  }
 }
 
 void TMDIChild::buildActions() {
@@ -201,9 +230,9 @@ void TMDIChild::buildActions() {
   makeAction("DeSelectAll", {}, Q("Сбросить выделение всех пакетов"),
              {K(Qt::SHIFT | Qt::CTRL | Qt::Key_Z)}, &TMDIChild::DeSelectAll);
   makeAction("BreakButton", "BreakButton", {}, {K(Qt::CTRL | Qt::Key_Insert)},
-             &TMDIChild::BreakButton);
+             &TMDIChild::BreakButton, Q(kBreakOperation));
   makeAction("ConcatButton", "ConcatButton", {}, {K(Qt::CTRL | Qt::Key_Delete)},
-             &TMDIChild::ConcatButton);
+             &TMDIChild::ConcatButton, Q(kConcatOperation));
   makeAction("Bits2BytesAction", Q("Биты->Байты/Байты->Биты"),
              Q("Преобразование бит в отдельные байты и наоборот"), {K(Qt::CTRL | Qt::Key_B)},
              &TMDIChild::Bits2Bytes)
@@ -396,6 +425,17 @@ void TMDIChild::ReplacePacketList(PacketList&& list) {
   RefreshGrid(MaxPacketLength(packets_));
   view_.busy = false;
   repaintGrid();
+}
+
+bool TMDIChild::RewritePacketList(const std::function<bool(PacketList&)>& rewrite) {
+  view_.busy = true;
+  struct Release {
+    bool& busy;
+    ~Release() { busy = false; }
+  } release{view_.busy};
+  if (!rewrite(packets_)) return false;
+  RefreshGrid(MaxPacketLength(packets_));
+  return true;
 }
 
 void TMDIChild::UpdateListStatus() {
@@ -629,81 +669,95 @@ void TMDIChild::ResetColor() {
 
 void TMDIChild::BreakButton() {
   if (busyWithList() || currentRow_ < 1 || currentColumn_ < 1) return;
-  auto list = BreakPacket(packets_, static_cast<size_t>(currentRow_) - 1,
-                          static_cast<uint32_t>(currentColumn_) - 1);
-  if (list) ReplacePacketList(std::move(*list));
+  const auto index = static_cast<size_t>(currentRow_) - 1;
+  const auto position = static_cast<uint32_t>(currentColumn_) - 1;
+  if (!CheckMemoryFor(host_, BreakPacketNeed(packets_, index, position), kBreakOperation)) return;
+  RewritePacketList([&](PacketList& list) { return BreakPacket(list, index, position); });
 }
 
 void TMDIChild::ConcatButton() {
   if (busyWithList() || currentRow_ < 2 || currentColumn_ < 1) return;
-  auto list = ConcatPackets(packets_, static_cast<size_t>(currentRow_) - 1);
-  if (list) ReplacePacketList(std::move(*list));
+  const auto index = static_cast<size_t>(currentRow_) - 1;
+  if (!CheckMemoryFor(host_, ConcatPacketsNeed(packets_, index), kConcatOperation)) return;
+  RewritePacketList([&](PacketList& list) { return ConcatPackets(list, index); });
 }
 
 void TMDIChild::Bits2Bytes() {
-  if (busyWithList()) {
-    action(QStringLiteral("Bits2BytesAction"))->setChecked(expanded_);
-    return;
-  }
-  view_.busy = true;
-  PacketList list = expanded_ ? PackBits(packets_) : ExpandBits(packets_);
+  // The check mark follows the list, not the click.
+  QAction* item = action(QStringLiteral("Bits2BytesAction"));
+  item->setChecked(expanded_);
+  if (busyWithList()) return;
+  const uint64_t need = expanded_ ? PackBitsNeed(packets_) : ExpandBitsNeed(packets_);
+  if (!CheckMemoryFor(host_, need, kBitsOperation)) return;
+  RewritePacketList([this](PacketList& list) {
+    if (expanded_)
+      PackBits(list);
+    else
+      ExpandBits(list);
+    return true;
+  });
   expanded_ = !expanded_;
-  action(QStringLiteral("Bits2BytesAction"))->setChecked(expanded_);
-  ReplacePacketList(std::move(list));
+  item->setChecked(expanded_);
 }
 
 void TMDIChild::ConcatNewQPK() {
   if (busyWithList()) return;
   const auto file = dialogs_.askOpen(this, AppendFilters());
   if (!file) return;
+  const std::string fileName = file->toStdString();
+  if (!CheckMemoryFor(host_, LoadNeed(fileName), kAppendOperation)) return;
   PacketList loaded;
   // The loader lets events run: until it is done the window counts as loading,
   // so it can be neither closed nor have its list replaced meanwhile.
   loaded_ = false;
-  AppendLoad(file->toStdString(), loaded, host_);
+  AppendLoad(fileName, loaded, host_);
   loaded_ = true;
   if (loaded.empty()) return;
-  view_.busy = true;
-  AppendPackets(packets_, std::move(loaded));
-  RefreshGrid(MaxPacketLength(packets_));
-  view_.busy = false;
-  repaintGrid();
+  RewritePacketList([&](PacketList& list) {
+    AppendPackets(list, std::move(loaded));
+    return true;
+  });
 }
 
 void TMDIChild::SelectByByteEqual() {
   if (busyWithList()) return;
-  if (auto list = FilterByByte(packets_, currentRow_, currentColumn_, ByteFilter::Keep))
-    ReplacePacketList(std::move(*list));
+  RewritePacketList([this](PacketList& list) {
+    return FilterByByte(list, currentRow_, currentColumn_, ByteFilter::Keep);
+  });
 }
 
 void TMDIChild::DeleteByByteEqual() {
   if (busyWithList()) return;
-  if (auto list = FilterByByte(packets_, currentRow_, currentColumn_, ByteFilter::ThrowOut))
-    ReplacePacketList(std::move(*list));
+  RewritePacketList([this](PacketList& list) {
+    return FilterByByte(list, currentRow_, currentColumn_, ByteFilter::ThrowOut);
+  });
 }
 
 void TMDIChild::SelectByLength() {
   if (busyWithList()) return;
-  if (auto list = pakscope::SelectByLength(packets_, currentRow_, currentColumn_))
-    ReplacePacketList(std::move(*list));
+  RewritePacketList([this](PacketList& list) {
+    return pakscope::SelectByLength(list, currentRow_, currentColumn_);
+  });
 }
 
 void TMDIChild::DeleteByLength() {
   if (busyWithList()) return;
-  if (auto list = pakscope::DeleteByLength(packets_, currentRow_))
-    ReplacePacketList(std::move(*list));
+  RewritePacketList(
+      [this](PacketList& list) { return pakscope::DeleteByLength(list, currentRow_); });
 }
 
 void TMDIChild::SelectByColor() {
   if (busyWithList()) return;
-  if (auto list = FilterByColour(packets_, currentRow_, currentColumn_, ByteFilter::Keep))
-    ReplacePacketList(std::move(*list));
+  RewritePacketList([this](PacketList& list) {
+    return FilterByColour(list, currentRow_, currentColumn_, ByteFilter::Keep);
+  });
 }
 
 void TMDIChild::DeleteByColor() {
   if (busyWithList()) return;
-  if (auto list = FilterByColour(packets_, currentRow_, currentColumn_, ByteFilter::ThrowOut))
-    ReplacePacketList(std::move(*list));
+  RewritePacketList([this](PacketList& list) {
+    return FilterByColour(list, currentRow_, currentColumn_, ByteFilter::ThrowOut);
+  });
 }
 
 void TMDIChild::SetColorByByte() {
@@ -715,6 +769,9 @@ void TMDIChild::SaveByColor() {
   if (!rowIsPacket() || currentColumn_ < 1) return;
   const auto target = AskSaveTarget(dialogs_, this);
   if (!target) return;
+  if (!CheckMemoryFor(host_, CopiesOfColourNeed(packets_, currentRow_, currentColumn_),
+                      kSaveOperation))
+    return;
   auto copies = CopiesOfColour(packets_, currentRow_, currentColumn_);
   if (!copies) return;
   SaveWithMessages(*copies, target->fileName.toStdString(), target->writerFormat, target->linkType,

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "gui/view/qpk_view.h"
@@ -123,6 +124,9 @@ class TMDIChild : public QMainWindow {
   void RefreshGrid(uint32_t longest);
   // Builds-then-swaps replacement of the list, with painting suppressed.
   void ReplacePacketList(PacketList&& list);
+  // Rewrites the list in place with painting suppressed; when `rewrite`
+  // reports a change, the grid takes the new list.
+  bool RewritePacketList(const std::function<bool(PacketList&)>& rewrite);
   void UpdateListStatus();
   void ApplyFont(const QFont& font);
   void SetViewMode(ViewMode mode);
@@ -145,7 +149,9 @@ class TMDIChild : public QMainWindow {
 
  private:
   QAction* makeAction(const QString& name, const QString& caption, const QString& hint,
-                      QList<QKeySequence> keys, void (TMDIChild::*slot)());
+                      QList<QKeySequence> keys, void (TMDIChild::*slot)(),
+                      const QString& operation = {});
+  void runCommand(const QString& operation, void (TMDIChild::*slot)());
   void buildActions();
   void buildToolBar();
   void buildPopup();
