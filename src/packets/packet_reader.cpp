@@ -13,6 +13,7 @@
 #include "packets/fault_guard.h"
 #include "packets/file_kind.h"
 #include "packets/link_types.h"
+#include "packets/memory_budget.h"
 #include "packets/pcapng_parser.h"
 #include "packets/record_parser.h"
 
@@ -281,11 +282,11 @@ ReadResult readPacketFile(PacketFileKind kind, const std::string& fileName, Pack
   return result;
 }
 
-// Frees what a load built when memory ran out, and says so.
+// Frees what a load built when memory ran out, and says so in the words every
+// operation uses.
 void reportOutOfMemory(PacketList& list, CHost& host, std::string_view operation) {
   PacketList().swap(list);
-  warn(host, std::string(operation) + ": не хватает памяти.\r\nУвеличьте объем оперативной памяти.",
-       kCaptionError);
+  ReportOutOfMemory(host, operation);
 }
 
 }  // namespace
@@ -320,7 +321,7 @@ uint32_t OpenPacketFile(const std::string& fileName, PacketList& list, CHost& ho
     result = readPacketFile(kind, fileName, list, host, ReadMode::Open, options, found);
   } catch (const std::bad_alloc&) {
     host.showProgress(false);
-    reportOutOfMemory(list, host, "Не удалось загрузить файл " + fileName);
+    reportOutOfMemory(list, host, "Открытие файла");
     return 0;
   }
   const bool shrank = found.fileShrank;
@@ -347,7 +348,7 @@ uint32_t AppendLoad(const std::string& fileName, PacketList& list, CHost& host,
     result = readPacketFile(PacketFileKindOf(fileName), fileName, list, host, ReadMode::Append,
                             options, found);
   } catch (const std::bad_alloc&) {
-    reportOutOfMemory(list, host, "Не удалось подгрузить файл " + fileName);
+    reportOutOfMemory(list, host, "Подгрузить файл");
     return 0;
   }
   if (!result.completed) {
