@@ -1,23 +1,34 @@
 #!/usr/bin/env bash
-# Builds the fuzz preset and runs every fuzz target for the given number of seconds.
+# Builds the fuzz preset and runs every fuzz target for the given number of
+# seconds. With --merge, the inputs that reach new code join the committed
+# corpora under fuzz/corpus/.
+# Usage: scripts/run-fuzzers.sh [SECONDS] [--merge]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-15}
+merge=${2:-}
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 shopt -s nullglob
 for target in build/fuzz/fuzz/fuzz_*; do
   [[ -x $target ]] || continue
   name=$(basename "$target")
-  corpus=build/fuzz/corpus/$name
-  mkdir -p "$corpus"
+  work=build/fuzz/corpus/$name
+  keep=fuzz/corpus/$name
+  mkdir -p "$work"
+  [[ -n $merge ]] && mkdir -p "$keep"
   seeds=()
-  [[ -d fuzz/corpus/$name ]] && seeds=(fuzz/corpus/"$name")
+  [[ -d $keep ]] && seeds=("$keep")
   echo "Fuzzing $name for ${seconds}s"
   "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=0 \
-    "$corpus" "${seeds[@]}" 2>"build/fuzz/$name.log" || {
+    "$work" "${seeds[@]}" 2>"build/fuzz/$name.log" || {
     tail -50 "build/fuzz/$name.log"
     echo "$name found a fault"
     exit 1
   }
+  if [[ -n $merge ]]; then
+    # Only inputs that add coverage to what is committed join it.
+    "$target" -merge=1 -rss_limit_mb=2048 "$keep" "$work" 2>>"build/fuzz/$name.log"
+    echo "$name: $(ls "$keep" | wc -l) inputs in $keep"
+  fi
 done

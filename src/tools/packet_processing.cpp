@@ -129,7 +129,7 @@ std::string KeywordTooLongText(size_t line) {
 }
 
 bool FindAllKeyWords(PacketList& list, std::span<const std::string> lines, bool ignoreCase,
-                     uint8_t colour, CHost& host) {
+                     uint8_t colour, CHost& host, const ToolYield& progress) {
   std::vector<std::string> patterns;
   patterns.reserve(lines.size());
   for (size_t i = 0; i < lines.size(); ++i) {
@@ -140,10 +140,21 @@ bool FindAllKeyWords(PacketList& list, std::span<const std::string> lines, bool 
       return false;
     }
   }
-  for (const std::string& pattern : patterns)
-    if (!pattern.empty())
-      MarkPacketsHolding(list, {reinterpret_cast<const uint8_t*>(pattern.data()), pattern.size()},
-                         ignoreCase, colour);
+  bool stopped = false;
+  for (size_t i = 0; i < patterns.size() && !stopped; ++i) {
+    const std::string& pattern = patterns[i];
+    if (pattern.empty()) continue;
+    // Each line's share of the gauge follows the lines done before it.
+    ToolYield lineProgress;
+    if (progress)
+      lineProgress = [&](int percent) {
+        stopped =
+            !progress(static_cast<int>((i * 100 + static_cast<size_t>(percent)) / patterns.size()));
+        return !stopped;
+      };
+    MarkPacketsHolding(list, {reinterpret_cast<const uint8_t*>(pattern.data()), pattern.size()},
+                       ignoreCase, colour, lineProgress);
+  }
   return true;
 }
 

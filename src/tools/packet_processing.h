@@ -103,8 +103,9 @@ std::optional<PacketList> PadPackets(const PacketList& list, uint32_t target, ui
 // Gives `colour` to every packet holding any keyword line (UTF-8 text, used as
 // Windows-1251 bytes; empty lines are skipped). A line longer than
 // kMaxKeywordChars refuses the whole run with a message: returns false.
+// `progress` sees the share of all lines done and may end the run.
 bool FindAllKeyWords(PacketList& list, std::span<const std::string> lines, bool ignoreCase,
-                     uint8_t colour, CHost& host);
+                     uint8_t colour, CHost& host, const ToolYield& progress = {});
 
 // The lines of a keyword file (CR LF or LF), as UTF-8. The file is read as
 // Windows-1251 unless its bytes are valid UTF-8 with letters beyond ASCII.

@@ -250,15 +250,19 @@ SearchAllResult SearchAll(PacketList& list, std::span<const uint8_t> pattern, bo
 }
 
 size_t MarkPacketsHolding(PacketList& list, std::span<const uint8_t> pattern, bool ignoreCase,
-                          uint8_t colour) {
+                          uint8_t colour, const ToolYield& progress) {
   const Matcher matcher(pattern, ignoreCase);
   if (!matcher.usable()) return 0;
+  constexpr size_t kStep = 16384;
   size_t marked = 0;
-  for (PACKET& p : list)
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (progress && i % kStep == 0 && i != 0 && !progress(PercentOf(i, list.size()))) break;
+    PACKET& p = list[i];
     if (matcher.forward(p.data.get(), p.length, 0) != kNone) {
       p.color = colour;
       ++marked;
     }
+  }
   return marked;
 }
 

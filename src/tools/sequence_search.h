@@ -96,9 +96,10 @@ SearchAllResult SearchAll(PacketList& list, std::span<const uint8_t> pattern, bo
                           uint8_t colour, const ToolYield& progress = {});
 
 // Gives `colour` to every packet holding the pattern and returns their number:
-// the keyword colouring's step, without progress.
+// the keyword colouring's step. `progress` is asked every few thousand packets
+// and may end the run.
 size_t MarkPacketsHolding(PacketList& list, std::span<const uint8_t> pattern, bool ignoreCase,
-                          uint8_t colour);
+                          uint8_t colour, const ToolYield& progress = {});
 
 // "Обнаружено M вхождений (N пакетов)" with the plural word of M's last digit.
 std::string OccurrencesText(size_t occurrences, size_t packets);

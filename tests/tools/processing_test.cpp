@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "packets/bits.h"
@@ -185,6 +186,30 @@ TEST(Keywords, ColourPacketsHoldingAnyLine) {
   EXPECT_FALSE(FindAllKeyWords(list, tooLong, false, 5, host));
   EXPECT_EQ(list[3].color, 0);  // refused as a whole
   EXPECT_EQ(host.messageTexts(), std::vector<std::string>{KeywordTooLongText(2)});
+}
+
+TEST(Keywords, ProgressCoversEveryLineAndCanStop) {
+  PacketList list = makeList(std::vector<Bytes>(40'000, Bytes{'a', 'b'}));
+  test::RecordingHost host;
+  const std::vector<std::string> lines = {"a", "b"};
+  std::vector<int> seen;
+  EXPECT_TRUE(FindAllKeyWords(list, lines, false, 3, host, [&](int percent) {
+    seen.push_back(percent);
+    return true;
+  }));
+  ASSERT_FALSE(seen.empty());
+  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+  EXPECT_LT(seen.front(), 50);  // the first line fills the first half of the gauge
+  EXPECT_GE(seen.back(), 50);
+  EXPECT_LT(seen.back(), 100);
+  // Stopped at the first report: the packets before it are coloured, no others.
+  for (PACKET& p : list) p.color = 0;
+  EXPECT_TRUE(FindAllKeyWords(list, lines, false, 3, host, [](int) { return false; }));
+  const auto coloured =
+      std::count_if(list.begin(), list.end(), [](const PACKET& p) { return p.color == 3; });
+  EXPECT_GT(coloured, 0);
+  EXPECT_LT(coloured, 40'000);
+  EXPECT_EQ(list.back().color, 0);
 }
 
 TEST(Keywords, FilesRoundTripAndReadEitherEncoding) {

@@ -89,19 +89,7 @@ void TAutoSelectForm::setCell(int row, int column, const QString& text) {
 }
 
 void TAutoSelectForm::Open(TMDIChild& window) {
-  if (bound_ != &window) {
-    if (bound_) disconnect(bound_, nullptr, this, nullptr);
-    bound_ = &window;
-    connect(&window, &TMDIChild::windowClosed, this, [this] {
-      bound_ = nullptr;
-      updateRunButtons();
-    });
-    connect(&window, &QObject::destroyed, this, [this] {
-      bound_ = nullptr;
-      updateRunButtons();
-    });
-  }
-  updateRunButtons();
+  BindPacketWindow(this, bound_, window, [this] { updateRunButtons(); });
   Reset();
   PlaceOverPacketWindow(this, window);
   show();

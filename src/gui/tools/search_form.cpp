@@ -145,19 +145,7 @@ TSearchForm::TSearchForm(CHost& host, QWidget* parent) : QDialog(parent), host_(
 }
 
 void TSearchForm::Open(TMDIChild& window) {
-  if (bound_ != &window) {
-    if (bound_) disconnect(bound_, nullptr, this, nullptr);
-    bound_ = &window;
-    connect(&window, &TMDIChild::windowClosed, this, [this] {
-      bound_ = nullptr;
-      updateRunButtons();
-    });
-    connect(&window, &QObject::destroyed, this, [this] {
-      bound_ = nullptr;
-      updateRunButtons();
-    });
-  }
-  updateRunButtons();
+  BindPacketWindow(this, bound_, window, [this] { updateRunButtons(); });
   prepareShowing();
   show();
   raise();

@@ -169,19 +169,7 @@ TStatForm::TStatForm(CHost& host, QWidget* parent) : QDialog(parent), host_(host
 }
 
 void TStatForm::Bind(TMDIChild& window) {
-  if (bound_ != &window) {
-    if (bound_) disconnect(bound_, nullptr, this, nullptr);
-    bound_ = &window;
-    connect(&window, &TMDIChild::windowClosed, this, [this] {
-      bound_ = nullptr;
-      updateRunButtons();
-    });
-    connect(&window, &QObject::destroyed, this, [this] {
-      bound_ = nullptr;
-      updateRunButtons();
-    });
-  }
-  updateRunButtons();
+  BindPacketWindow(this, bound_, window, [this] { updateRunButtons(); });
   // The opening state: 49 empty rows under a "Длина" header, narrow columns,
   // and the first byte number from the packet window's current column.
   model_.showBlank(kOpeningRows);

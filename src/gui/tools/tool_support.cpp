@@ -38,6 +38,21 @@ void TEventPump::operator()() {
   since_.start();
 }
 
+void BindPacketWindow(QObject* tool, QPointer<TMDIChild>& bound, TMDIChild& window,
+                      const std::function<void()>& changed) {
+  if (bound != &window) {
+    if (bound) QObject::disconnect(bound, nullptr, tool, nullptr);
+    bound = &window;
+    const auto drop = [&bound, changed] {
+      bound = nullptr;
+      changed();
+    };
+    QObject::connect(&window, &TMDIChild::windowClosed, tool, drop);
+    QObject::connect(&window, &QObject::destroyed, tool, drop);
+  }
+  changed();
+}
+
 void PlaceOverPacketWindow(QWidget* tool, const TMDIChild& window) {
   const QWidget* frame = window.parentWidget() ? window.parentWidget() : &window;
   const QPoint topLeft = frame->isWindow() ? frame->pos() : frame->mapToGlobal(QPoint(0, 0));

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <string_view>
 
 class QButtonGroup;
@@ -32,6 +34,12 @@ class TEventPump {
  private:
   QElapsedTimer since_;
 };
+
+// Binds a tool window to the packet window it works on. The tool keeps no
+// hold on it: when that window closes, `bound` is emptied and `changed` runs,
+// so the tool disables its run buttons until a packet window binds it again.
+void BindPacketWindow(QObject* tool, QPointer<TMDIChild>& bound, TMDIChild& window,
+                      const std::function<void()>& changed);
 
 // Places a tool window over a packet window: centred across it, its bottom on
 // the packet window's bottom edge.

@@ -25,6 +25,7 @@
 #include "gui/tools/tool_support.h"
 #include "gui/view/packet_window.h"
 #include "packets/host.h"
+#include "packets/memory_budget.h"
 
 namespace pakscope {
 
@@ -456,19 +457,7 @@ void TUtilzForm::SaveKeywords() {
 }
 
 void TUtilzForm::Bind(TMDIChild& window) {
-  if (bound_ != &window) {
-    if (bound_) disconnect(bound_, nullptr, this, nullptr);
-    bound_ = &window;
-    connect(&window, &TMDIChild::windowClosed, this, [this] {
-      bound_ = nullptr;
-      updateRunButtons();
-    });
-    connect(&window, &QObject::destroyed, this, [this] {
-      bound_ = nullptr;
-      updateRunButtons();
-    });
-  }
-  updateRunButtons();
+  BindPacketWindow(this, bound_, window, [this] { updateRunButtons(); });
 }
 
 void TUtilzForm::updateRunButtons() {
@@ -511,8 +500,7 @@ void TUtilzForm::replaceList(TMDIChild& window, bool cut) {
   }
   if (!guard) return;
   if (!list) {
-    host_.messageBox("Недостаточно памяти для обработки пакетов.", kUtilzCaption, MsgButtons::Ok,
-                     MsgIcon::Error);
+    ReportOutOfMemory(host_, cut ? "Обрезка пакетов" : "Дополнение пакетов");
     return;
   }
   window.ReplacePacketList(std::move(*list));
@@ -524,8 +512,12 @@ void TUtilzForm::ColourKeywords(TMDIChild& window) {
   {
     TMDIChild::ListRun hold(window);
     running_ = true;
+    TEventPump pump;
     FindAllKeyWords(window.packets(), keywordLines(), keywordCase_->isChecked(),
-                    static_cast<uint8_t>(window.currentColour()), host_);
+                    static_cast<uint8_t>(window.currentColour()), host_, [&pump](int) {
+                      pump();
+                      return true;
+                    });
     running_ = false;
   }
   if (guard) window.repaintGrid();
