@@ -1,6 +1,8 @@
 #include "tools/packet_processing.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -98,7 +100,17 @@ std::optional<PacketList> CutPackets(const PacketList& list, const CutSettings& 
       uint8_t* to = cut.data.get();
       // Bits run from the least significant end: each new byte takes the top
       // bits of one old byte and the low bits of the next.
-      for (uint32_t i = 0; i + 1 < n; ++i)
+      uint32_t i = 0;
+      if constexpr (std::endian::native == std::endian::little) {
+        // Eight new bytes at a time: nine old bytes as one number shifted right.
+        for (; s != 0 && i + 9 <= n; i += 8) {
+          uint64_t word;
+          std::memcpy(&word, from + i, 8);
+          word = (word >> s) | (uint64_t{from[i + 8]} << (64 - s));
+          std::memcpy(to + i, &word, 8);
+        }
+      }
+      for (; i + 1 < n; ++i)
         to[i] = static_cast<uint8_t>((from[i + 1] << (8 - s)) | (from[i] >> s));
       to[n - 1] = static_cast<uint8_t>(from[n - 1] >> s);
       out.push_back(std::move(cut));

@@ -59,7 +59,7 @@ TEST(CutPackets, BytesBitsShortPacketsAndColours) {
 TEST(CutPackets, BitCutAgreesWithBitByBitCopy) {
   std::mt19937 random(11);
   for (uint32_t start = 0; start < 40; ++start) {
-    const auto packets = test::randomPackets(20, 0, 6, start);
+    const auto packets = test::randomPackets(20, 0, 40, start);  // short and word-long
     const auto cut = CutPackets(makeList(packets), {.start = start, .byBits = true});
     ASSERT_TRUE(cut);
     for (size_t i = 0; i < packets.size(); ++i) {
