@@ -2,10 +2,11 @@
 # Takes a picture of the main window with FILE loaded, drawn on a virtual X
 # display by the screenshot program. Settings come from a throw-away folder, so
 # the user's own settings are neither used nor changed.
-# Usage: scripts/screenshot.sh [FILE] [OUTPUT] [CLICKS] [WIDTHxHEIGHT]
+# Usage: scripts/screenshot.sh [FILE] [OUTPUT] [CLICKS] [WIDTHxHEIGHT] [WINDOW]
 #   FILE    default samples/sample.bit; OUTPUT default docs/screenshot.png
 #   CLICKS  commands and buttons of the packet window to press first, comma-separated
 #           (default: hexadecimal view with the protocol tree of the capture)
+#   WINDOW  object name of another top-level window to take instead (a tool window)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh screenshot >/dev/null
@@ -17,6 +18,8 @@ file=${1:-samples/sample.bit}
 output=${2:-docs/screenshot.png}
 clicks=${3:-ViewHex,ViewProtocols,AnalizeProtocols}
 size=${4:-1100x640}
+window=()
+[[ -n ${5:-} ]] && window=(--window "$5")
 mkdir -p "$(dirname "$output")"
 output=$(realpath -m "$output")
 work=$(mktemp -d)
@@ -36,5 +39,5 @@ Font%20Size=9
 ChildWindowState=2
 CONF
 XDG_CONFIG_HOME="$work/config" xvfb-run -a -s "-screen 0 1280x800x24" \
-  build/release/pakscope-screenshot "$work/$(basename "$file")" "$output" --click "$clicks"
+  build/release/pakscope-screenshot "$work/$(basename "$file")" "$output" --click "$clicks" "${window[@]}"
 echo "Saved $output"
