@@ -65,7 +65,10 @@ void addPadCommand(CLI::App& app, int& exitCode) {
   CLI::App* command =
       app.add_subcommand("pad", "Make every packet equally long: fill up shorter, cut longer");
   addListOptions(*command, *args);
-  command->add_option("--to", *to, "Length of every packet (default: the longest packet's)");
+  // The same range as the window's count field: a length of 0 would empty every packet.
+  command
+      ->add_option("--to", *to, "Length of every packet, 1..65535 (default: the longest packet's)")
+      ->check(CLI::Range(1u, 65535u));
   command->add_option("--filler", *filler, "Filler byte value, decimal; its low 8 bits are used");
   command->callback([args, to, filler, &exitCode] {
     exitCode = rewriteList(*args, [&](const PacketList& list) {

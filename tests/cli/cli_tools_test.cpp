@@ -76,6 +76,7 @@ TEST_F(CliTools, CutPadAndSelectWriteTheNewList) {
       {{"pad", "IN", "-", "--to", "2", "--filler", "-1"},
        0,
        "61 61 \r\n\r\n78 79 \r\n\r\n01 02 \r\n\r\n61 58 \r\n\r\n"},
+      {{"pad", "IN", "-", "--to", "0"}, 2, "--to"},
       {{"pad", "IN", "-", "--filler", "511"},
        0,
        "61 61 61 61 FF \r\n\r\n78 79 7A FF FF \r\n\r\n01 02 03 04 05 \r\n\r\n61 58 61 FF FF "
