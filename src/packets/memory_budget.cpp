@@ -44,12 +44,37 @@ void keepSmaller(std::optional<uint64_t>& bound, uint64_t value) {
   bound = bound ? std::min(*bound, value) : value;
 }
 
-// The room a cgroup folder leaves: its limit less its usage.
-std::optional<uint64_t> roomIn(const std::filesystem::path& folder, const char* limitFile,
-                               const char* usageFile) {
-  const auto limit = ParseCgroupBytes(readSmallFile(folder / limitFile));
+// The value of `key` in a memory.stat file ("inactive_file 123").
+std::optional<uint64_t> statValue(std::string_view stat, std::string_view key) {
+  for (size_t at = 0; at < stat.size();) {
+    size_t end = stat.find('\n', at);
+    if (end == std::string_view::npos) end = stat.size();
+    const std::string_view line = stat.substr(at, end - at);
+    at = end + 1;
+    if (line.size() > key.size() && line.starts_with(key) && line[key.size()] == ' ')
+      return parseNumber(trimmed(line.substr(key.size())));
+  }
+  return std::nullopt;
+}
+
+struct CgroupFiles {
+  const char* limit;
+  const char* usage;
+  const char* inactiveFileKey;  // in memory.stat, counted over the whole subtree
+};
+constexpr CgroupFiles kCgroupV2{"memory.max", "memory.current", "inactive_file"};
+constexpr CgroupFiles kCgroupV1{"memory.limit_in_bytes", "memory.usage_in_bytes",
+                                "total_inactive_file"};
+
+// The room a cgroup folder leaves: its limit less its usage. The usage counts
+// the page cache of files read or written, which the kernel drops before it
+// fails an allocation: the inactive part of it is room.
+std::optional<uint64_t> roomIn(const std::filesystem::path& folder, const CgroupFiles& files) {
+  const auto limit = ParseCgroupBytes(readSmallFile(folder / files.limit));
   if (!limit) return std::nullopt;
-  const uint64_t usage = ParseCgroupBytes(readSmallFile(folder / usageFile)).value_or(0);
+  uint64_t usage = ParseCgroupBytes(readSmallFile(folder / files.usage)).value_or(0);
+  const auto cache = statValue(readSmallFile(folder / "memory.stat"), files.inactiveFileKey);
+  usage -= std::min(usage, cache.value_or(0));
   return *limit > usage ? *limit - usage : 0;
 }
 
@@ -68,14 +93,13 @@ std::optional<uint64_t> cgroupRoom(const MemorySources& sources) {
     const bool v2 = controllers.empty();
     if (!v2 && controllers.find("memory") == std::string::npos) continue;
     const std::filesystem::path root = v2 ? sources.cgroupRoot : sources.cgroupRoot / "memory";
-    const char* limitFile = v2 ? "memory.max" : "memory.limit_in_bytes";
-    const char* usageFile = v2 ? "memory.current" : "memory.usage_in_bytes";
+    const CgroupFiles& files = v2 ? kCgroupV2 : kCgroupV1;
     std::filesystem::path folder = root;
-    if (const auto r = roomIn(folder, limitFile, usageFile)) keepSmaller(room, *r);
+    if (const auto r = roomIn(folder, files)) keepSmaller(room, *r);
     for (const std::filesystem::path& part : relative) {
       if (part.empty() || part == "." || part == "..") continue;
       folder /= part;
-      if (const auto r = roomIn(folder, limitFile, usageFile)) keepSmaller(room, *r);
+      if (const auto r = roomIn(folder, files)) keepSmaller(room, *r);
     }
   }
   return room;

@@ -63,6 +63,9 @@ TEST(MemoryBudget, EveryCgroupUpTheTreeBoundsTheProcess) {
   // A group over its limit leaves no room at all.
   put(root / "a/b/memory.current", "6000\n");
   EXPECT_EQ(ReadMemoryReadings(sources).cgroupRoom, 0u);
+  // Inactive page cache is dropped before an allocation fails: it is room.
+  put(root / "a/b/memory.stat", "anon 10\nactive_file 70\ninactive_file 1500\n");
+  EXPECT_EQ(ReadMemoryReadings(sources).cgroupRoom, 500u);
 
   // v1: only the memory controller's line counts; its root is unlimited.
   put(sources.selfCgroup, "4:cpu:/a/b\n3:memory:/x\n");
@@ -70,6 +73,9 @@ TEST(MemoryBudget, EveryCgroupUpTheTreeBoundsTheProcess) {
   put(root / "memory/x/memory.limit_in_bytes", "3000\n");
   put(root / "memory/x/memory.usage_in_bytes", "1000\n");
   EXPECT_EQ(ReadMemoryReadings(sources).cgroupRoom, 2000u);
+  // v1 counts the subtree's cache under the total_ name.
+  put(root / "memory/x/memory.stat", "inactive_file 7\ntotal_inactive_file 600\n");
+  EXPECT_EQ(ReadMemoryReadings(sources).cgroupRoom, 2600u);
 
   // Nothing readable bounds nothing.
   std::filesystem::remove_all(root);
