@@ -283,6 +283,8 @@ class AnalysisToolsTest : public QObject {
     click(3, 1);  // the same cell twice: two equal entries
     click(3, 3);  // past the packet's end: none
     QCOMPARE(a->condition().entries().size(), size_t{2});
+    key(w.grid(), Qt::Key_F3);  // already open: the condition stays
+    QCOMPARE(a->condition().entries().size(), size_t{2});
     QCOMPARE(a->grid()->item(1, 2)->text(), QStringLiteral("3"));
     QCOMPARE(a->grid()->item(2, 2)->text(), QStringLiteral("69"));
     w.action(QStringLiteral("ColorBlue"))->trigger();
