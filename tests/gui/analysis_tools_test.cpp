@@ -202,22 +202,26 @@ class AnalysisToolsTest : public QObject {
     QTest::addColumn<QString>("button");  // StartAction, SearchPrev, or F6 in the grid
     QTest::addColumn<QPoint>("start");    // current cell before (column, row)
     QTest::addColumn<QPoint>("found");
+    QTest::addColumn<bool>("reopen");  // Ctrl+F in the grid after the region click
     // Packets: "ab", "xab", "ba".
     QTest::addRow("from the start includes byte 1")
-        << "a" << 0 << 1 << "StartAction" << QPoint(2, 3) << QPoint(1, 1);
+        << "a" << 0 << 1 << "StartAction" << QPoint(2, 3) << QPoint(1, 1) << false;
+    QTest::addRow("Ctrl+F on the open window keeps the region")
+        << "a" << 0 << 1 << "StartAction" << QPoint(2, 3) << QPoint(1, 1) << true;
     QTest::addRow("from the end includes the last byte")
-        << "a" << 0 << 2 << "SearchPrev" << QPoint(1, 1) << QPoint(2, 3);
+        << "a" << 0 << 2 << "SearchPrev" << QPoint(1, 1) << QPoint(2, 3) << false;
     QTest::addRow("from current: after the cell")
-        << "a" << 0 << 0 << "StartAction" << QPoint(1, 1) << QPoint(2, 2);
+        << "a" << 0 << 0 << "StartAction" << QPoint(1, 1) << QPoint(2, 2) << false;
     QTest::addRow("F6 continues on the next packet")
-        << "b" << 0 << 0 << "F6" << QPoint(2, 1) << QPoint(3, 2);
+        << "b" << 0 << 0 << "F6" << QPoint(2, 1) << QPoint(3, 2) << false;
     QTest::addRow("backward: before the cell")
-        << "a" << 0 << 0 << "SearchPrev" << QPoint(2, 2) << QPoint(1, 1);
-    QTest::addRow("dec") << "120 97" << 1 << 1 << "StartAction" << QPoint(3, 3) << QPoint(1, 2);
+        << "a" << 0 << 0 << "SearchPrev" << QPoint(2, 2) << QPoint(1, 1) << false;
+    QTest::addRow("dec") << "120 97" << 1 << 1 << "StartAction" << QPoint(3, 3) << QPoint(1, 2)
+                         << false;
     QTest::addRow("hex, bad token ends it")
-        << "62 zz 99" << 2 << 1 << "StartAction" << QPoint(3, 3) << QPoint(2, 1);
+        << "62 zz 99" << 2 << 1 << "StartAction" << QPoint(3, 3) << QPoint(2, 1) << false;
     QTest::addRow("no match leaves the cell")
-        << "q" << 0 << 0 << "StartAction" << QPoint(1, 2) << QPoint(1, 2);
+        << "q" << 0 << 0 << "StartAction" << QPoint(1, 2) << QPoint(1, 2) << false;
   }
   void searchRegionsTypesAndSteps() {
     QFETCH(QString, pattern);
@@ -226,6 +230,7 @@ class AnalysisToolsTest : public QObject {
     QFETCH(QString, button);
     QFETCH(QPoint, start);
     QFETCH(QPoint, found);
+    QFETCH(bool, reopen);
     TMDIChild& w = open(QStringLiteral("61 62\n78 61 62\n62 61"));
     key(w.grid(), Qt::Key_F7);
     TSearchForm* s = tools().searchForm();
@@ -235,6 +240,7 @@ class AnalysisToolsTest : public QObject {
     Child<QGroupBox>(s, "RadioGroup1")->findChildren<QRadioButton*>()[type]->click();
     click(start.x(), start.y());
     Child<QGroupBox>(s, "RegionRadio")->findChildren<QRadioButton*>()[region]->click();
+    if (reopen) key(w.grid(), Qt::Key_F, Qt::ControlModifier);
     if (button == QStringLiteral("F6"))
       key(w.grid(), Qt::Key_F6);
     else
@@ -282,6 +288,8 @@ class AnalysisToolsTest : public QObject {
     click(3, 1);
     click(3, 1);  // the same cell twice: two equal entries
     click(3, 3);  // past the packet's end: none
+    QCOMPARE(a->condition().entries().size(), size_t{2});
+    key(w.grid(), Qt::Key_F3);  // already open: the condition stays
     QCOMPARE(a->condition().entries().size(), size_t{2});
     QCOMPARE(a->grid()->item(1, 2)->text(), QStringLiteral("3"));
     QCOMPARE(a->grid()->item(2, 2)->text(), QStringLiteral("69"));

@@ -90,8 +90,12 @@ void TAutoSelectForm::setCell(int row, int column, const QString& text) {
 
 void TAutoSelectForm::Open(TMDIChild& window) {
   BindPacketWindow(this, bound_, window, [this] { updateRunButtons(); });
-  Reset();
-  PlaceOverPacketWindow(this, window);
+  // Only a window that becomes visible starts afresh: F3 pressed in the packet
+  // grid while it is open must not throw away the bytes picked so far.
+  if (!isVisible()) {
+    Reset();
+    PlaceOverPacketWindow(this, window);
+  }
   show();
   raise();
 }

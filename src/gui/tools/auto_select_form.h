@@ -22,7 +22,7 @@ class TAutoSelectForm : public QDialog {
  public:
   explicit TAutoSelectForm(QWidget* parent = nullptr);
 
-  // "SelectByMask": binds the window, clears the condition, places and shows.
+  // "SelectByMask": binds the window; a hidden window is cleared, placed and shown.
   void Open(TMDIChild& window);
   TMDIChild* bound() const { return bound_; }
 

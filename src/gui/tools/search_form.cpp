@@ -146,7 +146,9 @@ TSearchForm::TSearchForm(CHost& host, QWidget* parent) : QDialog(parent), host_(
 
 void TSearchForm::Open(TMDIChild& window) {
   BindPacketWindow(this, bound_, window, [this] { updateRunButtons(); });
-  prepareShowing();
+  // An open window keeps its place, status and chosen region: F7 or Ctrl+F in
+  // a packet grid only brings it back to the front.
+  if (!isVisible()) prepareShowing();
   show();
   raise();
   activateWindow();

@@ -45,7 +45,7 @@ class TSearchForm : public QDialog {
  public:
   TSearchForm(CHost& host, QWidget* parent = nullptr);
 
-  // "Find": binds the window, places and shows this one.
+  // "Find": binds the window; a hidden one is placed and shown, an open one raised.
   void Open(TMDIChild& window);
   TMDIChild* bound() const { return bound_; }
 
