@@ -58,10 +58,8 @@ int runSearch(const SearchArgs& args) {
   const SearchAllResult found =
       args.all ? ForEachOccurrence(list, pattern, args.ignoreCase, 0, 0, {})
                : ForEachOccurrence(list, pattern, args.ignoreCase, 0, 0, print);
-  if (args.all)
-    out = (found.packets > 0 ? OccurrencesText(found.occurrences, found.packets)
-                             : std::string(kSearchNotFound)) +
-          "\n";
+  // The packet window's status text, for no match too; the exit status tells.
+  if (args.all) out = OccurrencesText(found.occurrences, found.packets) + "\n";
   flush();
   if (std::fflush(stdout) != 0) return kExitFailure;
   return found.packets > 0 ? kExitOk : kExitFailure;

@@ -55,7 +55,7 @@ TEST_F(CliTools, StatsAndSearch) {
       {{"search", "IN", "--hex", "03 04"}, 0, "3:3\n"},
       {{"search", "IN", "--dec", "4 5", "--all"}, 0, "Обнаружено 1 вхождение (1 пакетов)\n"},
       {{"search", "IN", "--dec", "9"}, 1, ""},
-      {{"search", "IN", "--dec", "9", "--all"}, 1, "Последовательность не обнаружена\n"},
+      {{"search", "IN", "--dec", "9", "--all"}, 1, "Обнаружено 0 вхождений (0 пакетов)\n"},
       {{"search", "IN", "--dec", "1000"}, 2, "--dec holds no value"},
       {{"search", "IN"}, 2, "--text, --dec or --hex"},
       {{"search", "IN", "--text", std::string(1024, 'a')}, 2, "longer than 1023"},
