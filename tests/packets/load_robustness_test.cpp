@@ -12,23 +12,13 @@
 #include "packets/packet_reader.h"
 #include "support/capture_files.h"
 #include "support/recording_host.h"
+#include "support/shrinking_map.h"
 #include "support/temp_dir.h"
 
 namespace pakscope {
 namespace {
 
 using test::Bytes;
-
-// Maps the file, then cuts it to `keep` bytes as another process could.
-struct ShrinkingMap {
-  std::string path;
-  off_t keep;
-  const void* operator()(int fd, size_t length) const {
-    const void* address = MapReadOnly(fd, length);
-    if (address != nullptr && ::truncate(path.c_str(), keep) != 0) return nullptr;
-    return address;
-  }
-};
 
 struct CutCase {
   const char* name;
@@ -53,7 +43,7 @@ TEST_P(FileCutWhileRead, KeepsOnlyRecordsInsideTheNewSizeAndSaysSo) {
   const std::string path = dir.file(c.file);
   test::writeFile(path, pcapng ? image.bytes() : test::qpkImage(packets));
   ReaderOptions options;
-  options.map = ShrinkingMap{path, keep};
+  options.map = test::ShrinkingMap{path, keep};
   test::RecordingHost host;
   PacketList list;
   EXPECT_EQ(OpenPacketFile(path, list, host, options), 998u);
@@ -106,9 +96,9 @@ TEST(OutOfMemory, ALoadThatCannotGetMemoryFreesItAndSaysSo) {
       PacketList list;
       const uint32_t longest =
           append ? AppendLoad(path, list, host) : OpenPacketFile(path, list, host);
-      const bool said = host.messages.size() == 1 && host.messages[0].caption == "Ошибка" &&
-                        host.messages[0].text ==
-                            OutOfMemoryText(append ? "Подгрузить файл" : "Открытие файла");
+      const bool said =
+          host.messages.size() == 1 && host.messages[0].caption == "Ошибка" &&
+          host.messages[0].text == OutOfMemoryText(append ? "Подгрузить файл" : "Открытие файла");
       ::_exit(longest == 0 && list.empty() && list.capacity() == 0 && said ? 0 : 1);
     }
     int status = 0;

@@ -8,6 +8,7 @@
 #include "packets/packet_reader.h"
 #include "support/capture_files.h"
 #include "support/recording_host.h"
+#include "support/shrinking_map.h"
 #include "support/temp_dir.h"
 
 namespace pakscope {
@@ -263,17 +264,6 @@ TEST_F(ReaderTest, ByteProgressStepReportsLargeRecords) {
   EXPECT_NE(std::find(host.calls.begin(), host.calls.end(), "gauge 66"), host.calls.end());
 }
 
-// Maps the file, then cuts it to `keep` bytes as another process could.
-struct ShrinkingMap {
-  std::string path;
-  off_t keep;
-  const void* operator()(int fd, size_t length) const {
-    const void* address = MapReadOnly(fd, length);
-    if (address != nullptr && ::truncate(path.c_str(), keep) != 0) return nullptr;
-    return address;
-  }
-};
-
 TEST_F(ReaderTest, FileTruncatedWhileMappedEndsTheLoadSafely) {
   const long page = ::sysconf(_SC_PAGESIZE);
   const std::string path = dir.file("shrink.qpk");
@@ -281,7 +271,7 @@ TEST_F(ReaderTest, FileTruncatedWhileMappedEndsTheLoadSafely) {
   const Bytes image = test::qpkImage(std::vector<Bytes>(50, Bytes(998, 5)));
   test::writeFile(path, image);
   ReaderOptions options;
-  options.map = ShrinkingMap{path, page};
+  options.map = test::ShrinkingMap{path, page};
   PacketList list;
   const uint32_t longest = OpenPacketFile(path, list, host, options);
   // Only the records that lie wholly in the first page survive.
