@@ -36,11 +36,11 @@ std::optional<int64_t> numberIn(std::string_view text, int64_t low, int64_t high
 }
 
 // BYTE:MASK:VALUE as a value record.
-std::unique_ptr<TFilterRecord> valueRecord(const std::string& spec) {
-  const size_t first = spec.find(':');
-  const size_t second = first == std::string::npos ? first : spec.find(':', first + 1);
-  if (second != std::string::npos && spec.find(':', second + 1) == std::string::npos) {
-    const std::string_view text(spec);
+std::unique_ptr<TFilterRecord> valueRecord(const std::string& argument) {
+  const size_t first = argument.find(':');
+  const size_t second = first == std::string::npos ? first : argument.find(':', first + 1);
+  if (second != std::string::npos && argument.find(':', second + 1) == std::string::npos) {
+    const std::string_view text(argument);
     const auto byte = numberIn(text.substr(0, first), 1, INT32_MAX);
     const auto mask = numberIn(text.substr(first + 1, second - first - 1), 0, 255);
     const auto value = numberIn(text.substr(second + 1), 0, 255);
@@ -48,7 +48,7 @@ std::unique_ptr<TFilterRecord> valueRecord(const std::string& spec) {
       return std::make_unique<TFilterByValueRecord>(
           static_cast<int32_t>(*byte), static_cast<uint8_t>(*mask), static_cast<uint8_t>(*value));
   }
-  throw UsageError{"--value '" + spec +
+  throw UsageError{"--value '" + argument +
                    "' is not BYTE:MASK:VALUE (byte number from 1, mask and value 0..255)"};
 }
 
@@ -56,7 +56,7 @@ int runSelect(const SelectArgs& args) {
   if (args.keywords.empty() && args.values.empty() && args.lengths.empty())
     throw UsageError{"give --keywords, --value or --length"};
   FilterRecordList records;
-  for (const std::string& spec : args.values) records.push_back(valueRecord(spec));
+  for (const std::string& argument : args.values) records.push_back(valueRecord(argument));
   for (int64_t length : args.lengths) {
     if (length < 0 || length > INT32_MAX)
       throw UsageError{"--length " + std::to_string(length) + " is no packet length"};
