@@ -39,17 +39,6 @@ namespace pakscope::test {
 
 namespace {
 
-// Runs `answer` on the modal window of type T as soon as it is up.
-template <typename T>
-void WhenOpen(std::function<void(T*)> answer) {
-  QTimer::singleShot(0, [answer] {
-    if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget()))
-      answer(dialog);
-    else
-      WhenOpen<T>(answer);
-  });
-}
-
 template <typename T = QAbstractButton>
 T* Child(QObject* parent, const char* name) {
   return parent->findChild<T*>(QString::fromLatin1(name));

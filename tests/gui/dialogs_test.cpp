@@ -27,20 +27,6 @@ namespace pakscope::test {
 
 namespace {
 
-// Runs `answer` on the modal dialog of type T once it is open.
-template <typename T>
-void WhenOpen(std::function<void(T*)> answer) {
-  QTimer::singleShot(0, [answer] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (auto* dialog = qobject_cast<T*>(modal)) {
-      answer(dialog);
-    } else {
-      // Not up yet: look again on the next turn of the event loop.
-      WhenOpen<T>(answer);
-    }
-  });
-}
-
 // The window system's title of a window: its caption with the application
 // display name, when one is set, appended the way every platform does.
 struct PlatformTitle : QPlatformWindow {
@@ -169,8 +155,9 @@ class DialogsTest : public QObject {
     QCOMPARE(WriterFormatOfEntry(5), 4);  // TXT
     QStringList open;
     for (const FileFilter& f : OpenFilters()) open << f.caption;
-    QCOMPARE(open, (QStringList{"Все поддерживаемые (QPK, LQPK, PCAP, PCAPNG, BIT, BIN)",
-                                "Пакетные файлы (QPK,LQPK, PCAP, PCAPNG)", "Битовые файлы (BIT, BIN)"}));
+    QCOMPARE(open,
+             (QStringList{"Все поддерживаемые (QPK, LQPK, PCAP, PCAPNG, BIT, BIN)",
+                          "Пакетные файлы (QPK,LQPK, PCAP, PCAPNG)", "Битовые файлы (BIT, BIN)"}));
   }
 
   void saveDialogReportsTheChosenTypeWhateverTheName() {

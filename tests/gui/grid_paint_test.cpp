@@ -1,9 +1,9 @@
 // The painting rules of the packet grid, checked on rendered pixels.
 #include <QtTest>
 
-#include "gui_test_util.h"
 #include "gui/view/draw_grid.h"
 #include "gui/view/packet_window.h"
+#include "gui_test_util.h"
 
 namespace pakscope::test {
 

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QApplication>
 #include <QImage>
 #include <QString>
+#include <QTimer>
 #include <deque>
+#include <functional>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -27,6 +31,21 @@ class ScriptedDialogs : public TFileDialogs {
   std::optional<QString> askTextFile(QWidget*, bool, const std::vector<FileFilter>&,
                                      const QString&) override;
 };
+
+// Runs `answer` on the modal window of type T as soon as it is up.
+template <typename T>
+void WhenOpen(std::function<void(T*)> answer) {
+  QTimer::singleShot(0, [answer] {
+    if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget()))
+      answer(dialog);
+    else
+      WhenOpen<T>(answer);  // not up yet: look again on the next turn of the event loop
+  });
+}
+
+inline QString Q(const std::string& s) {
+  return QString::fromStdString(s);
+}
 
 // Packets from lists of byte values.
 PacketList Packets(std::initializer_list<std::vector<uint8_t>> packets);

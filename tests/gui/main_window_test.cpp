@@ -32,10 +32,6 @@ QString Sample() {
   return QStringLiteral(PAKSCOPE_SOURCE_DIR "/samples/sample.pcap");
 }
 
-QString Q(const std::string& s) {
-  return QString::fromStdString(s);
-}
-
 }  // namespace
 
 class MainWindowTest : public QObject {

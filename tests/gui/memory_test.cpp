@@ -24,10 +24,6 @@ namespace pakscope::test {
 
 namespace {
 
-QString Q(const std::string& s) {
-  return QString::fromStdString(s);
-}
-
 std::unique_ptr<TMainForm> MakeForm(ScriptedDialogs*& dialogs) {
   auto form = std::make_unique<TMainForm>();
   auto owned = std::make_unique<ScriptedDialogs>();

@@ -1,4 +1,6 @@
 // The packet window driven with keys, mouse and its commands.
+#include "gui/view/packet_window.h"
+
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -13,15 +15,14 @@
 #include <QtTest>
 #include <fstream>
 
+#include "gui/protocols/protocol_panel.h"
+#include "gui/view/draw_grid.h"
 #include "gui_test_util.h"
 #include "packets/packet_writer.h"
 #include "protocols/cp1251.h"
 #include "support/capture_files.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
-#include "gui/view/draw_grid.h"
-#include "gui/view/packet_window.h"
-#include "gui/protocols/protocol_panel.h"
 
 namespace pakscope::test {
 

@@ -29,10 +29,6 @@ namespace pakscope::test {
 
 namespace {
 
-QString Q(const std::string& s) {
-  return QString::fromStdString(s);
-}
-
 int EnvironmentNumber(const char* name, int fallback) {
   const QByteArray text = qgetenv(name);
   bool ok = false;
