@@ -1,43 +1,8 @@
 #include "commands.h"
-#include "open_file.h"
-#include "output_file.h"
+#include "list_command.h"
 #include "tools/packet_processing.h"
 
 namespace pakscope::cli {
-
-namespace {
-
-struct ListArgs {
-  std::string input;
-  OutputArgs out;
-  OpenOptions open;
-};
-
-// Loads IN, makes the new list and writes it to OUT.
-template <typename Make>
-int rewriteList(const ListArgs& args, Make make) {
-  const OutputTarget target = resolveOutput(args.out);
-  TerminalHost host;
-  PacketList list;
-  if (openForCli(args.input, list, host, args.open) == 0) {
-    printError(args.input + ": nothing loaded");
-    return kExitFailure;
-  }
-  std::optional<PacketList> made = make(list);
-  if (!made) {
-    printError("not enough memory for the new list");
-    return kExitFailure;
-  }
-  return writeOutput(*made, args.out, target, host);
-}
-
-void addListOptions(CLI::App& command, ListArgs& args) {
-  command.add_option("IN", args.input, "File to load")->required();
-  addOutputOptions(command, args.out);
-  addOpenOptions(command, args.open);
-}
-
-}  // namespace
 
 void addCutCommand(CLI::App& app, int& exitCode) {
   auto args = std::make_shared<ListArgs>();
@@ -53,8 +18,9 @@ void addCutCommand(CLI::App& app, int& exitCode) {
   command->add_flag("--drop-short", settings->deleteShort,
                     "Drop packets too short for the cut instead of keeping them whole");
   command->callback([args, settings, &exitCode] {
-    exitCode =
-        rewriteList(*args, [&](const PacketList& list) { return CutPackets(list, *settings); });
+    exitCode = rewriteList(*args, [&](PacketList& list, TerminalHost&) {
+      return orOutOfMemory(CutPackets(list, *settings));
+    });
   });
 }
 
@@ -71,9 +37,9 @@ void addPadCommand(CLI::App& app, int& exitCode) {
       ->check(CLI::Range(1u, 65535u));
   command->add_option("--filler", *filler, "Filler byte value, decimal; its low 8 bits are used");
   command->callback([args, to, filler, &exitCode] {
-    exitCode = rewriteList(*args, [&](const PacketList& list) {
-      return PadPackets(list, PadTarget(list, !to->has_value(), to->value_or(0)),
-                        static_cast<uint8_t>(*filler & 0xFF));
+    exitCode = rewriteList(*args, [&](PacketList& list, TerminalHost&) {
+      return orOutOfMemory(PadPackets(list, PadTarget(list, !to->has_value(), to->value_or(0)),
+                                      static_cast<uint8_t>(*filler & 0xFF)));
     });
   });
 }

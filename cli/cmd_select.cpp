@@ -1,8 +1,7 @@
 #include <charconv>
 
 #include "commands.h"
-#include "open_file.h"
-#include "output_file.h"
+#include "list_command.h"
 #include "tools/filter_records.h"
 #include "tools/packet_processing.h"
 
@@ -11,9 +10,7 @@ namespace pakscope::cli {
 namespace {
 
 struct SelectArgs {
-  std::string input;
-  OutputArgs out;
-  OpenOptions open;
+  ListArgs list;
   std::string keywords;
   bool ignoreCase = false;
   std::vector<std::string> values;
@@ -62,7 +59,7 @@ int runSelect(const SelectArgs& args) {
       throw UsageError{"--length " + std::to_string(length) + " is no packet length"};
     records.push_back(std::make_unique<TFilterByLengthRecord>(static_cast<int32_t>(length)));
   }
-  const OutputTarget target = resolveOutput(args.out);
+  resolveOutput(args.list.out);  // a usage error before any file is read
 
   std::vector<std::string> keywords;
   if (!args.keywords.empty()) {
@@ -73,21 +70,18 @@ int runSelect(const SelectArgs& args) {
     }
     keywords = std::move(*lines);
   }
-  TerminalHost host;
-  PacketList list;
-  if (openForCli(args.input, list, host, args.open) == 0) {
-    printError(args.input + ": nothing loaded");
-    return kExitFailure;
-  }
-  // Loaded packets are all white: whatever either colouring marks is selected.
-  constexpr uint8_t kMarked = 1;
-  if (!keywords.empty() && !FindAllKeyWords(list, keywords, args.ignoreCase, kMarked, host))
-    return kExitFailure;
-  ColourByFilters(list, records, kMarked);
-  PacketList selected;
-  for (PACKET& p : list)
-    if (p.color != 0) selected.push_back(std::move(p));
-  return writeOutput(selected, args.out, target, host);
+  return rewriteList(
+      args.list, [&](PacketList& list, TerminalHost& host) -> std::optional<PacketList> {
+        // Loaded packets are all white: whatever either colouring marks is selected.
+        constexpr uint8_t kMarked = 1;
+        if (!keywords.empty() && !FindAllKeyWords(list, keywords, args.ignoreCase, kMarked, host))
+          return std::nullopt;
+        ColourByFilters(list, records, kMarked);
+        PacketList selected;
+        for (PACKET& p : list)
+          if (p.color != 0) selected.push_back(std::move(p));
+        return selected;
+      });
 }
 
 }  // namespace
@@ -97,8 +91,7 @@ void addSelectCommand(CLI::App& app, int& exitCode) {
   CLI::App* command = app.add_subcommand(
       "select",
       "Write the packets that hold a keyword, or that pass all --value and --length records");
-  command->add_option("IN", args->input, "File to load")->required();
-  addOutputOptions(*command, args->out);
+  addListOptions(*command, args->list);
   auto* keywords = command->add_option("--keywords", args->keywords,
                                        "Keyword list file, one keyword a line (Windows-1251 or "
                                        "UTF-8)");
@@ -108,7 +101,6 @@ void addSelectCommand(CLI::App& app, int& exitCode) {
                       "Value record BYTE:MASK:VALUE: (byte AND mask) = value; decimal or 0x-hex; "
                       "repeatable");
   command->add_option("--length", args->lengths, "Length record: packets of N bytes; repeatable");
-  addOpenOptions(*command, args->open);
   command->callback([args, &exitCode] { exitCode = runSelect(*args); });
 }
 
