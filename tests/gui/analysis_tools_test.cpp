@@ -63,13 +63,7 @@ class AnalysisToolsTest : public QObject {
   // A main window with one packet window holding `lines` (hex text, one packet a line).
   TMDIChild& open(const QString& lines) {
     form_.reset();
-    form_ = std::make_unique<TMainForm>();
-    auto dialogs = std::make_unique<ScriptedDialogs>();
-    dialogs_ = dialogs.get();
-    form_->setDialogs(std::move(dialogs));
-    form_->setProtocolFolder("/nonexistent");
-    form_->host().scripted = true;
-    form_->resize(1000, 700);
+    form_ = MakeScriptedForm(dialogs_);
     form_->show();
     form_->activateWindow();
     [&] { QVERIFY(QTest::qWaitForWindowActive(form_.get())); }();

@@ -5,6 +5,17 @@
 
 namespace pakscope::test {
 
+std::unique_ptr<TMainForm> MakeScriptedForm(ScriptedDialogs*& dialogs, const char* protocolFolder) {
+  auto form = std::make_unique<TMainForm>();
+  auto owned = std::make_unique<ScriptedDialogs>();
+  dialogs = owned.get();
+  form->setDialogs(std::move(owned));
+  form->setProtocolFolder(protocolFolder);
+  form->host().scripted = true;
+  form->resize(1000, 700);
+  return form;
+}
+
 std::optional<std::pair<QString, int>> ScriptedDialogs::askSave(QWidget*) {
   ++saveAsked;
   if (saves.empty()) return std::nullopt;

@@ -6,11 +6,13 @@
 #include <QTimer>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "gui/app/main_form.h"
 #include "gui/packets/save_dialog.h"
 #include "packets/packet.h"
 
@@ -46,6 +48,11 @@ void WhenOpen(std::function<void(T*)> answer) {
 inline QString Q(const std::string& s) {
   return QString::fromStdString(s);
 }
+
+// A main window with scripted dialogs and host, 1000 × 700, not yet shown;
+// `dialogs` points at its dialogs. No protocol descriptions unless a folder is given.
+std::unique_ptr<TMainForm> MakeScriptedForm(ScriptedDialogs*& dialogs,
+                                            const char* protocolFolder = "/nonexistent");
 
 // Packets from lists of byte values.
 PacketList Packets(std::initializer_list<std::vector<uint8_t>> packets);

@@ -43,13 +43,7 @@ class MainWindowTest : public QObject {
 
   TMainForm& make(bool show = true) {
     form_.reset();
-    form_ = std::make_unique<TMainForm>();
-    auto dialogs = std::make_unique<ScriptedDialogs>();
-    dialogs_ = dialogs.get();
-    form_->setDialogs(std::move(dialogs));
-    form_->setProtocolFolder("/nonexistent");
-    form_->host().scripted = true;
-    form_->resize(1000, 700);
+    form_ = MakeScriptedForm(dialogs_);
     if (show) {
       form_->show();
       form_->activateWindow();

@@ -24,17 +24,6 @@ namespace pakscope::test {
 
 namespace {
 
-std::unique_ptr<TMainForm> MakeForm(ScriptedDialogs*& dialogs) {
-  auto form = std::make_unique<TMainForm>();
-  auto owned = std::make_unique<ScriptedDialogs>();
-  dialogs = owned.get();
-  form->setDialogs(std::move(owned));
-  form->setProtocolFolder("/nonexistent");
-  form->host().scripted = true;
-  form->resize(1000, 700);
-  return form;
-}
-
 // The window shows what its list holds.
 bool Consistent(TMDIChild* window) {
   const PacketList& list = window->packets();
@@ -47,7 +36,7 @@ bool Consistent(TMDIChild* window) {
 // runs out of memory: the list stays, the new window goes, the user is told.
 int LowMemoryChild(const char* zeros) {
   ScriptedDialogs* dialogs = nullptr;
-  auto form = MakeForm(dialogs);
+  auto form = MakeScriptedForm(dialogs);
   form->PasteText(QStringLiteral("01 02 03\n04"));
   unsigned long pages = 0;
   if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
@@ -120,7 +109,7 @@ class MemoryTest : public QObject {
   void commandsOverTheBudgetAreRefused() {
     QFETCH(QString, command);
     QFETCH(QString, operation);
-    form_ = MakeForm(dialogs_);
+    form_ = MakeScriptedForm(dialogs_);
     form_->show();
     form_->PasteText(QStringLiteral("01 02 03\n04 05"));
     QVERIFY(form_->OpenFile(file("three.qpk")));

@@ -245,13 +245,7 @@ class RandomInputTest : public QObject {
     const int steps = EnvironmentNumber("PAKSCOPE_RANDOM_STEPS", 3000);
     random_.seed(static_cast<uint32_t>(seed));
     qInfo("seed %d, %d steps", seed, steps);
-    form_ = std::make_unique<TMainForm>();
-    auto dialogs = std::make_unique<ScriptedDialogs>();
-    dialogs_ = dialogs.get();
-    form_->setDialogs(std::move(dialogs));
-    form_->setProtocolFolder(PAKSCOPE_BINARY_DIR "/Data/Protocols");
-    form_->host().scripted = true;
-    form_->resize(1000, 700);
+    form_ = MakeScriptedForm(dialogs_, PAKSCOPE_BINARY_DIR "/Data/Protocols");
     form_->show();
     QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
     QVERIFY(form_->OpenFile(files_[0]));
