@@ -20,6 +20,11 @@ int rewriteList(const ListArgs& args, const ListMaker& make) {
   }
   const std::optional<PacketList> made = make(list, host);
   if (!made) return kExitFailure;
+  // An empty file would be one the program itself refuses to open.
+  if (made->empty()) {
+    printError("Не осталось ни одного пакета: файл не записан.");
+    return kExitFailure;
+  }
   return writeOutput(*made, args.out, target, host);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -38,6 +40,13 @@ class ByteSink {
 // leaves a half-written file that claims to be complete. The temporary name is
 // remembered in the registry of temp_files while it exists, so that a program
 // ended by a signal can remove it.
+//
+// A symbolic link is followed: the file it points at is replaced, beside that
+// file, and the link stays. A regular file that is replaced keeps its
+// permission bits and, where the process may give them, its owner and group.
+// A character device or a FIFO (/dev/stdout, a pipe) cannot be replaced and
+// is written directly; any other target that is no regular file (a folder, a
+// socket, a block device) is refused (WriteRefusal says why).
 class AtomicFile {
  public:
   explicit AtomicFile(std::string target);
@@ -48,19 +57,28 @@ class AtomicFile {
   bool opened() const { return fd_ >= 0; }
   ByteSink& sink() { return *sink_; }
   // For writers that open the file by name themselves (the HDLC processor
-  // appends piece by piece): the name to write to until commit().
+  // appends piece by piece): the name to write to until commit(). For a
+  // device or a FIFO a name of the open descriptor, which cannot be unlinked.
   const std::string& temporaryName() const { return temporary_; }
   // Flushes, closes and renames; false (and the target untouched) on any failure.
   bool commit();
 
  private:
+  void openTemporary(const std::string& folder, const std::string& name);
+  void keepModeAndOwner(const struct stat& old);
   void discard();
 
   std::string target_;
   std::string temporary_;
+  bool direct_ = false;
   int fd_ = -1;
   int registrySlot_ = -1;
   std::unique_ptr<ByteSink> sink_;
 };
+
+// Why no file can be written at `target` whatever is written (a folder, a
+// socket, a block device, a loop of links), for the message of a failed save;
+// empty when writing can be tried.
+std::string WriteRefusal(const std::string& target);
 
 }  // namespace pakscope

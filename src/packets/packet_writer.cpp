@@ -110,8 +110,11 @@ bool SaveWithMessages(const PacketList& list, const std::string& fileName, int f
   const bool written =
       format == 0 ? SaveHeaderless(list, fileName)
                   : SavePacketFile(list, fileName, static_cast<SaveFormat>(format), linkType);
-  if (!written)
-    host.messageBox("Не удаётся записать файл", "Ошибка", MsgButtons::Ok, MsgIcon::Exclamation);
+  if (!written) {
+    const std::string why = WriteRefusal(fileName);
+    host.messageBox(why.empty() ? "Не удаётся записать файл" : "Не удаётся записать файл: " + why,
+                    "Ошибка", MsgButtons::Ok, MsgIcon::Exclamation);
+  }
   return written;
 }
 
