@@ -41,12 +41,12 @@ int runAnalyse(const AnalyseArgs& args) {
       args.protocols.empty() ? DefaultProtocolFolder() : std::filesystem::path(args.protocols);
   TPrAnalizer analyser(folder, host);
   if (!analyser.loaded) {
-    printError("no protocol description could be compiled from " + folder.string());
+    printError("не удалось скомпилировать ни одного описания протоколов из " + folder.string());
     return kExitFailure;
   }
   PacketList list;
   if (openForCli(args.file, list, host, args.open) == 0) {
-    printError(args.file + ": nothing loaded");
+    printError(args.file + ": ничего не загружено");
     return kExitFailure;
   }
 
@@ -75,12 +75,13 @@ int runAnalyse(const AnalyseArgs& args) {
 
 void addAnalyseCommand(CLI::App& app, int& exitCode) {
   auto args = std::make_shared<AnalyseArgs>();
-  CLI::App* command =
-      app.add_subcommand("analyse", "Split the packets of a file into protocol layers");
-  command->add_option("FILE", args->file, "Packet or bit file")->required();
-  command->add_option("--protocols", args->protocols,
-                      "Folder of protocol descriptions (default: Data/Protocols by the program)");
-  command->add_flag("--layers", args->layers, "After the tree, list the layers of every packet");
+  CLI::App* command = app.add_subcommand("analyse", "Разобрать пакеты файла на уровни протоколов");
+  command->add_option("FILE", args->file, "Файл пакетов или битовый файл; - — стандартный ввод")
+      ->required();
+  command->add_option(
+      "--protocols", args->protocols,
+      "Папка описаний протоколов (по умолчанию — свои описания пользователя и поставляемые)");
+  command->add_flag("--layers", args->layers, "После дерева перечислить уровни каждого пакета");
   addOpenOptions(*command, args->open);
   command->callback([args, &exitCode] { exitCode = runAnalyse(*args); });
 }

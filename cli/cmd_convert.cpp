@@ -5,7 +5,8 @@ namespace pakscope::cli {
 
 void addConvertCommand(CLI::App& app, int& exitCode) {
   auto args = std::make_shared<ListArgs>();
-  CLI::App* command = app.add_subcommand("convert", "Load a file and write it in another format");
+  CLI::App* command =
+      app.add_subcommand("convert", "Загрузить файл и записать его в другом формате");
   addListOptions(*command, *args);
   command->callback([args, &exitCode] {
     exitCode = rewriteList(*args, [](PacketList& loaded, TerminalHost&) {

@@ -8,15 +8,16 @@ void addCutCommand(CLI::App& app, int& exitCode) {
   auto args = std::make_shared<ListArgs>();
   auto settings = std::make_shared<CutSettings>();
   CLI::App* command = app.add_subcommand(
-      "cut", "Cut bytes (or bits) off the start and bytes off the end of every packet");
+      "cut", "Отрезать байты (или биты) от начала и байты от конца каждого пакета");
   addListOptions(*command, *args);
-  command->add_option("--start", settings->start, "Bytes (bits with --bits) cut from the start")
+  command
+      ->add_option("--start", settings->start, "Сколько байт (с --bits — бит) отрезать от начала")
       ->required();
-  auto* end = command->add_option("--end", settings->end, "Bytes cut from the end");
-  command->add_flag("--bits", settings->byBits, "Cut bits from the start instead of bytes")
+  auto* end = command->add_option("--end", settings->end, "Сколько байт отрезать от конца");
+  command->add_flag("--bits", settings->byBits, "Отрезать от начала биты, а не байты")
       ->excludes(end);
   command->add_flag("--drop-short", settings->deleteShort,
-                    "Drop packets too short for the cut instead of keeping them whole");
+                    "Удалять пакеты, слишком короткие для обрезки, а не оставлять их целыми");
   command->callback([args, settings, &exitCode] {
     exitCode = rewriteList(*args, [&](PacketList& list, TerminalHost&) {
       return orOutOfMemory(CutPackets(list, *settings));
@@ -28,14 +29,17 @@ void addPadCommand(CLI::App& app, int& exitCode) {
   auto args = std::make_shared<ListArgs>();
   auto to = std::make_shared<std::optional<uint32_t>>();
   auto filler = std::make_shared<int64_t>(0);
-  CLI::App* command =
-      app.add_subcommand("pad", "Make every packet equally long: fill up shorter, cut longer");
+  CLI::App* command = app.add_subcommand(
+      "pad", "Сделать все пакеты одной длины: короткие дополнить, длинные обрезать");
   addListOptions(*command, *args);
   // The same range as the window's count field: a length of 0 would empty every packet.
   command
-      ->add_option("--to", *to, "Length of every packet, 1..65535 (default: the longest packet's)")
-      ->check(CLI::Range(1u, 65535u));
-  command->add_option("--filler", *filler, "Filler byte value, decimal; its low 8 bits are used");
+      ->add_option("--to", *to,
+                   "Длина каждого пакета, 1..65535 (по умолчанию — длина самого длинного)")
+      ->type_name("ЧИСЛО")
+      ->check(CLI::Range(1u, 65535u).description(""));
+  command->add_option("--filler", *filler,
+                      "Байт-заполнитель, десятичный; берутся его младшие 8 бит");
   command->callback([args, to, filler, &exitCode] {
     exitCode = rewriteList(*args, [&](PacketList& list, TerminalHost&) {
       return orOutOfMemory(PadPackets(list, PadTarget(list, !to->has_value(), to->value_or(0)),

@@ -19,14 +19,17 @@ int runInfo(const InfoArgs& args) {
     PacketList list;
     LoadDetails details;
     const uint32_t longest = openForCli(file, list, host, args.open, &details);
-    std::cout << file << '\n';
-    for (const std::string& text : host.status)
-      if (!text.empty()) std::cout << "  " << text << '\n';
     if (longest == 0) {
-      printError(file + ": nothing loaded");
+      // Nothing on stdout for a file that gave nothing: what the loader said goes with the error.
+      for (const std::string& text : host.status)
+        if (!text.empty()) printError(file + ": " + text);
+      printError(file + ": ничего не загружено");
       status = kExitFailure;
       continue;
     }
+    std::cout << file << '\n';
+    for (const std::string& text : host.status)
+      if (!text.empty()) std::cout << "  " << text << '\n';
     // The packet window's count and length panels.
     std::cout << "  Всего пакетов: " << list.size() << '\n'
               << "  Длина мин: " << MinPacketLength(list) << " макс: " << MaxPacketLength(list)
@@ -40,8 +43,9 @@ int runInfo(const InfoArgs& args) {
 
 void addInfoCommand(CLI::App& app, int& exitCode) {
   auto args = std::make_shared<InfoArgs>();
-  CLI::App* command = app.add_subcommand("info", "Open files and report what was loaded");
-  command->add_option("FILE", args->files, "Packet or bit files")->required();
+  CLI::App* command = app.add_subcommand("info", "Открыть файлы и сообщить, что загружено");
+  command->add_option("FILE", args->files, "Файлы пакетов или битовые файлы; - — стандартный ввод")
+      ->required();
   addOpenOptions(*command, args->open);
   command->callback([args, &exitCode] { exitCode = runInfo(*args); });
 }

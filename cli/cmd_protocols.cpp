@@ -30,7 +30,7 @@ int runProtocols(const std::string& protocols) {
       protocols.empty() ? DefaultProtocolFolder() : std::filesystem::path(protocols);
   const TPrAnalizer analyser(folder, host);
   if (!analyser.loaded) {
-    printError("no protocol description could be compiled from " + folder.string());
+    printError("не удалось скомпилировать ни одного описания протоколов из " + folder.string());
     return kExitFailure;
   }
   for (size_t p = 0; p < analyser.protocolCount(); ++p) {
@@ -47,9 +47,10 @@ int runProtocols(const std::string& protocols) {
 void addProtocolsCommand(CLI::App& app, int& exitCode) {
   auto protocols = std::make_shared<std::string>();
   CLI::App* command = app.add_subcommand(
-      "protocols", "Compile the protocol descriptions and list every protocol's program");
-  command->add_option("--protocols", *protocols,
-                      "Folder of protocol descriptions (default: Data/Protocols by the program)");
+      "protocols", "Скомпилировать описания протоколов и вывести программу каждого протокола");
+  command->add_option(
+      "--protocols", *protocols,
+      "Папка описаний протоколов (по умолчанию — свои описания пользователя и поставляемые)");
   command->callback([protocols, &exitCode] { exitCode = runProtocols(*protocols); });
 }
 

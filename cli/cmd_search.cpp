@@ -21,19 +21,18 @@ struct SearchArgs {
 
 std::vector<uint8_t> patternOf(const SearchArgs& args) {
   if (!args.text && !args.dec && !args.hex)
-    throw UsageError{"give the sequence with --text, --dec or --hex"};
+    throw UsageError{"задайте последовательность: --text, --dec или --hex"};
   if (args.text && Cp1251FromUtf8(*args.text).size() > kMaxPatternTextChars)
-    throw UsageError{"--text is longer than " + std::to_string(kMaxPatternTextChars) +
-                     " characters"};
+    throw UsageError{"--text длиннее " + std::to_string(kMaxPatternTextChars) + " символов"};
   const std::vector<uint8_t> pattern = args.text  ? ParsePattern(SearchType::String, *args.text)
                                        : args.dec ? ParsePattern(SearchType::Dec, *args.dec)
                                                   : ParsePattern(SearchType::Hex, *args.hex);
   if (pattern.empty())
-    throw UsageError{args.text  ? std::string("--text is empty")
-                     : args.dec ? "--dec holds no value: decimal bytes of up to 3 characters, "
-                                  "one space apart"
-                                : "--hex holds no value: hexadecimal bytes of up to 2 "
-                                  "characters, one space apart"};
+    throw UsageError{args.text ? std::string("--text пуст")
+                     : args.dec ? "--dec не содержит значений: десятичные байты до 3 цифр, "
+                                  "через один пробел"
+                                : "--hex не содержит значений: шестнадцатеричные байты до 2 "
+                                  "цифр, через один пробел"};
   return pattern;
 }
 
@@ -42,7 +41,7 @@ int runSearch(const SearchArgs& args) {
   TerminalHost host;
   PacketList list;
   if (openForCli(args.file, list, host, args.open) == 0) {
-    printError(args.file + ": nothing loaded");
+    printError(args.file + ": ничего не загружено");
     return kExitFailure;
   }
   std::string out;
@@ -70,17 +69,20 @@ int runSearch(const SearchArgs& args) {
 void addSearchCommand(CLI::App& app, int& exitCode) {
   auto args = std::make_shared<SearchArgs>();
   CLI::App* command = app.add_subcommand(
-      "search", "Find a byte sequence in the packets; exit 1 when it does not occur");
-  command->add_option("FILE", args->file, "File to load")->required();
-  auto* text = command->add_option("--text", args->text, "Text, searched as Windows-1251 bytes");
-  auto* dec = command->add_option("--dec", args->dec, "Decimal byte values, e.g. \"1 2 3\"");
-  auto* hex = command->add_option("--hex", args->hex, "Hexadecimal byte values, e.g. \"0A FF\"");
+      "search", "Найти последовательность байт в пакетах; код выхода 1, если её нет");
+  command->add_option("FILE", args->file, "Файл для загрузки; - — стандартный ввод")->required();
+  auto* text = command->add_option("--text", args->text, "Текст, ищется как байты Windows-1251");
+  auto* dec =
+      command->add_option("--dec", args->dec, "Десятичные значения байт, например \"1 2 3\"");
+  auto* hex = command->add_option("--hex", args->hex,
+                                  "Шестнадцатеричные значения байт, например \"0A FF\"");
   text->excludes(dec)->excludes(hex);
   dec->excludes(hex);
-  command->add_flag("--ignore-case", args->ignoreCase, "Fold Latin letters (with --text)")
+  command
+      ->add_flag("--ignore-case", args->ignoreCase,
+                 "Не различать регистр латинских букв (с --text)")
       ->needs(text);
-  command->add_flag("--all", args->all,
-                    "Print the count of occurrences and packets instead of each position");
+  command->add_flag("--all", args->all, "Вывести число вхождений и пакетов вместо каждого места");
   addOpenOptions(*command, args->open);
   command->callback([args, &exitCode] { exitCode = runSearch(*args); });
 }

@@ -45,18 +45,18 @@ std::unique_ptr<TFilterRecord> valueRecord(const std::string& argument) {
       return std::make_unique<TFilterByValueRecord>(
           static_cast<int32_t>(*byte), static_cast<uint8_t>(*mask), static_cast<uint8_t>(*value));
   }
-  throw UsageError{"--value '" + argument +
-                   "' is not BYTE:MASK:VALUE (byte number from 1, mask and value 0..255)"};
+  throw UsageError{"--value «" + argument +
+                   "» — не БАЙТ:МАСКА:ЗНАЧЕНИЕ (номер байта от 1, маска и значение 0..255)"};
 }
 
 int runSelect(const SelectArgs& args) {
   if (args.keywords.empty() && args.values.empty() && args.lengths.empty())
-    throw UsageError{"give --keywords, --value or --length"};
+    throw UsageError{"задайте --keywords, --value или --length"};
   FilterRecordList records;
   for (const std::string& argument : args.values) records.push_back(valueRecord(argument));
   for (int64_t length : args.lengths) {
     if (length < 0 || length > INT32_MAX)
-      throw UsageError{"--length " + std::to_string(length) + " is no packet length"};
+      throw UsageError{"--length " + std::to_string(length) + " — не длина пакета"};
     records.push_back(std::make_unique<TFilterByLengthRecord>(static_cast<int32_t>(length)));
   }
   resolveOutput(args.list.out);  // a usage error before any file is read
@@ -90,17 +90,21 @@ void addSelectCommand(CLI::App& app, int& exitCode) {
   auto args = std::make_shared<SelectArgs>();
   CLI::App* command = app.add_subcommand(
       "select",
-      "Write the packets that hold a keyword, or that pass all --value and --length records");
+      "Записать пакеты, содержащие ключевое слово или проходящие все записи --value и --length");
   addListOptions(*command, args->list);
   auto* keywords = command->add_option("--keywords", args->keywords,
-                                       "Keyword list file, one keyword a line (Windows-1251 or "
-                                       "UTF-8)");
-  command->add_flag("--ignore-case", args->ignoreCase, "Fold Latin letters of the keywords")
+                                       "Файл списка ключевых слов, по слову в строке (Windows-1251 "
+                                       "или UTF-8)");
+  command
+      ->add_flag("--ignore-case", args->ignoreCase,
+                 "Не различать регистр латинских букв ключевых слов")
       ->needs(keywords);
-  command->add_option("--value", args->values,
-                      "Value record BYTE:MASK:VALUE: (byte AND mask) = value; decimal or 0x-hex; "
-                      "repeatable");
-  command->add_option("--length", args->lengths, "Length record: packets of N bytes; repeatable");
+  command->add_option(
+      "--value", args->values,
+      "Запись по значению БАЙТ:МАСКА:ЗНАЧЕНИЕ: (байт И маска) = значение; десятичные "
+      "или 0x-шестнадцатеричные; можно повторять");
+  command->add_option("--length", args->lengths,
+                      "Запись по длине: пакеты из N байт; можно повторять");
   command->callback([args, &exitCode] { exitCode = runSelect(*args); });
 }
 

@@ -18,13 +18,14 @@ struct StatsArgs {
 
 int runStats(const StatsArgs& args) {
   if (args.bytes.size() > kStatByteFields)
-    throw UsageError{"--bytes takes at most " + std::to_string(kStatByteFields) + " byte numbers"};
+    throw UsageError{"--bytes принимает не больше " + std::to_string(kStatByteFields) +
+                     " номеров байт"};
   if (!args.bytes.empty() && StatByteNumbers(args.bytes).empty())
-    throw UsageError{"--bytes must start with a byte number of 1 or more"};
+    throw UsageError{"--bytes должен начинаться с номера байта от 1"};
   TerminalHost host;
   PacketList list;
   if (openForCli(args.file, list, host, args.open) == 0) {
-    printError(args.file + ": nothing loaded");
+    printError(args.file + ": ничего не загружено");
     return kExitFailure;
   }
   const StatisticsResult result =
@@ -47,12 +48,12 @@ int runStats(const StatsArgs& args) {
 void addStatsCommand(CLI::App& app, int& exitCode) {
   auto args = std::make_shared<StatsArgs>();
   CLI::App* command =
-      app.add_subcommand("stats", "Statistics of packet lengths, or of byte values with --bytes");
-  command->add_option("FILE", args->file, "File to load")->required();
+      app.add_subcommand("stats", "Статистика длин пакетов или, с --bytes, значений байт");
+  command->add_option("FILE", args->file, "Файл для загрузки; - — стандартный ввод")->required();
   command
       ->add_option("--bytes", args->bytes,
-                   "Byte numbers (1-based, up to 8, comma-separated) whose values are counted; "
-                   "the list ends at the first number below 1")
+                   "Номера байт (с 1, до 8, через запятую), значения которых считаются; "
+                   "список кончается на первом номере меньше 1")
       ->delimiter(',');
   addOpenOptions(*command, args->open);
   command->callback([args, &exitCode] { exitCode = runStats(*args); });

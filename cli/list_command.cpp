@@ -5,9 +5,9 @@
 namespace pakscope::cli {
 
 void addListOptions(CLI::App& command, ListArgs& args) {
-  command.add_option("IN", args.input, "File to load")->required();
+  command.add_option("IN", args.input, "Файл для загрузки; - — стандартный ввод")->required();
   addOutputOptions(command, args.out);
-  addOpenOptions(command, args.open);
+  addOpenOptions(command, args.open, "--in-format");
 }
 
 int rewriteList(const ListArgs& args, const ListMaker& make) {
@@ -15,7 +15,7 @@ int rewriteList(const ListArgs& args, const ListMaker& make) {
   TerminalHost host;
   PacketList list;
   if (openForCli(args.input, list, host, args.open) == 0) {
-    printError(args.input + ": nothing loaded");
+    printError(args.input + ": ничего не загружено");
     return kExitFailure;
   }
   const std::optional<PacketList> made = make(list, host);
@@ -29,7 +29,7 @@ int rewriteList(const ListArgs& args, const ListMaker& make) {
 }
 
 std::optional<PacketList> orOutOfMemory(std::optional<PacketList> made) {
-  if (!made) printError("not enough memory for the new list");
+  if (!made) printError("не хватает памяти для нового списка");
   return made;
 }
 

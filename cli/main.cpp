@@ -7,6 +7,7 @@
 #include "packets/memory_budget.h"
 #include "packets/temp_files.h"
 #include "terminal_host.h"
+#include "usage_texts.h"
 
 namespace {
 
@@ -38,10 +39,16 @@ int main(int argc, char** argv) {
   removeTemporaryFilesOnSignals();
   using namespace pakscope::cli;
 
-  CLI::App app{"pakscope-cli: packet files, bit streams and protocol analysis from the shell",
-               "pakscope-cli"};
+  CLI::App app{
+      "pakscope-cli: файлы пакетов, битовые потоки и разбор протоколов из командной строки",
+      "pakscope-cli"};
   app.set_version_flag("--version", std::string("pakscope-cli ") + PAKSCOPE_VERSION);
   app.require_subcommand(1);
+  app.footer(
+      "Имя файла - означает стандартный ввод или вывод.\n"
+      "Код выхода: 0 — успех, 1 — файл не прочитан или не записан (или ничего не найдено),\n"
+      "2 — ошибка в командной строке.\n"
+      "Справка по команде: pakscope-cli КОМАНДА --help");
 
   int exitCode = kExitOk;
   addInfoCommand(app, exitCode);
@@ -54,6 +61,7 @@ int main(int argc, char** argv) {
   addCutCommand(app, exitCode);
   addPadCommand(app, exitCode);
   addSelectCommand(app, exitCode);
+  UseRussianTexts(app);
 
   try {
     app.parse(argc, argv);
@@ -64,8 +72,10 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    printError(e.what());
-    std::cerr << "Run with --help for usage.\n";
+    printError(ParseErrorText(app, e, std::vector<std::string>(argv + 1, argv + argc)));
+    const auto commands = app.get_subcommands();
+    std::cerr << "Справка: pakscope-cli " << (commands.empty() ? "" : commands[0]->get_name() + " ")
+              << "--help\n";
     return kExitUsage;
   } catch (const UsageError& e) {
     printError(e.message);

@@ -15,13 +15,17 @@ struct OpenOptions {
   bool yes = false;                   // Yes to the bit-file and packetization questions
   std::optional<std::string> period;  // answer to the period prompt
   bool packetize = false;             // open with packetization
+  std::string inputFormat = "qpk";    // what standard input holds when it is no capture
 };
 
-void addOpenOptions(CLI::App& command, OpenOptions& options);
+// `formatFlag` names the option of standard input's format: "--format" where
+// the command writes no file, another name where --format is the output's.
+void addOpenOptions(CLI::App& command, OpenOptions& options,
+                    const std::string& formatFlag = "--format");
 
 // Opens a file as the main window does; returns the longest packet length, 0
-// when nothing was loaded. A file that changed while it was read is reported
-// on stderr.
+// when nothing was loaded. "-" is standard input, read to its end. A file that
+// changed while it was read is reported on stderr.
 uint32_t openForCli(const std::string& fileName, PacketList& list, TerminalHost& host,
                     const OpenOptions& options, LoadDetails* details = nullptr);
 

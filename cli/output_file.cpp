@@ -38,12 +38,11 @@ std::optional<uint32_t> linkTypeNumber(const std::string& text) {
 }  // namespace
 
 void addOutputOptions(CLI::App& command, OutputArgs& args) {
-  command.add_option("OUT", args.output, "File to write, - for TXT on stdout")->required();
+  command.add_option("OUT", args.output, "Файл для записи; - — стандартный вывод")->required();
   command.add_option("--format", args.format,
-                     "qpk, lqpk, bit, pcap or txt (default: OUT's extension)");
-  command.add_option(
-      "--linktype", args.linkType,
-      "Link type of PCAP output: a name of the link-type table (ETHERNET) or a number");
+                     "qpk, lqpk, bit, pcap или txt (по умолчанию по расширению OUT, для - txt)");
+  command.add_option("--linktype", args.linkType,
+                     "Тип данных файла PCAP: имя из таблицы типов (ETHERNET) или номер");
 }
 
 OutputTarget resolveOutput(const OutputArgs& args) {
@@ -58,15 +57,13 @@ OutputTarget resolveOutput(const OutputArgs& args) {
     format = formatIndex(ext.substr(1));
   if (!format)
     throw UsageError{args.format.empty()
-                         ? "cannot tell the output format from '" + args.output + "'; use --format"
-                         : "unknown format '" + args.format + "' (qpk, lqpk, bit, pcap, txt)"};
-  if (target.toStdout && *format != 4)
-    throw UsageError{"only --format txt can be written to stdout"};
+                         ? "по имени «" + args.output + "» формат не определить; задайте --format"
+                         : "неизвестный формат «" + args.format + "» (qpk, lqpk, bit, pcap, txt)"};
   target.format = *format;
   if (*format == 3) {
-    if (args.linkType.empty()) throw UsageError{"PCAP output needs --linktype NAME|NUMBER"};
+    if (args.linkType.empty()) throw UsageError{"для записи PCAP нужен --linktype ИМЯ|НОМЕР"};
     auto number = linkTypeNumber(args.linkType);
-    if (!number) throw UsageError{"unknown link type '" + args.linkType + "'"};
+    if (!number) throw UsageError{"неизвестный тип данных «" + args.linkType + "»"};
     target.linkType = *number;
   }
   return target;
@@ -75,10 +72,20 @@ OutputTarget resolveOutput(const OutputArgs& args) {
 int writeOutput(const PacketList& list, const OutputArgs& args, const OutputTarget& target,
                 TerminalHost& host) {
   if (target.toStdout) {
+    if (target.format == static_cast<int>(SaveFormat::Qpk) && !FitsQpk(list)) {
+      SaveWithMessages(list, "-", target.format, 0, host);  // says why
+      return kExitFailure;
+    }
     ByteSink sink(STDOUT_FILENO);
-    WritePackets(list, SaveFormat::Txt, 0, sink);
+    if (target.format == 0) {
+      WriteHeaderless(list, sink);
+    } else {
+      // Files keep the CR LF of the text format; a terminal or a pipe gets LF.
+      if (target.format == static_cast<int>(SaveFormat::Txt)) sink.dropCarriageReturns();
+      WritePackets(list, static_cast<SaveFormat>(target.format), target.linkType, sink);
+    }
     if (!sink.flush()) {
-      printError("cannot write to stdout");
+      printError("Не удаётся записать в стандартный вывод");
       return kExitFailure;
     }
     return kExitOk;

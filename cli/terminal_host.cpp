@@ -8,16 +8,18 @@
 
 namespace pakscope::cli {
 
-namespace {
 // Message boxes put line breaks as CR LF; a terminal wants plain LF.
-std::string terminalText(std::string_view text) {
+std::string TerminalHost::terminalText(std::string_view text) const {
   std::string out;
   out.reserve(text.size());
   for (char c : text)
     if (c != '\r') out.push_back(c);
+  if (namedPath_.empty()) return out;
+  for (size_t at = out.find(namedPath_); at != std::string::npos;
+       at = out.find(namedPath_, at + shownName_.size()))
+    out.replace(at, namedPath_.size(), shownName_);
   return out;
 }
-}  // namespace
 
 TerminalHost::TerminalHost() : interactive_(::isatty(STDERR_FILENO) == 1) {}
 
@@ -52,10 +54,10 @@ MsgResult TerminalHost::messageBox(std::string_view text, std::string_view capti
     case MsgButtons::YesNo:
     case MsgButtons::YesNoCancel:
       if (answerYes) {
-        std::cerr << "pakscope-cli: answered Yes (" << yesFlag << ")\n";
+        std::cerr << "pakscope-cli: ответ «Да» (" << yesFlag << ")\n";
         return MsgResult::Yes;
       }
-      std::cerr << "pakscope-cli: answered No; " << yesFlag << " answers Yes\n";
+      std::cerr << "pakscope-cli: ответ «Нет»; " << yesFlag << " отвечает «Да»\n";
       return MsgResult::No;
   }
   return MsgResult::No;
@@ -64,9 +66,10 @@ MsgResult TerminalHost::messageBox(std::string_view text, std::string_view capti
 std::optional<std::string> TerminalHost::inputQuery(std::string_view caption,
                                                     std::string_view prompt,
                                                     std::string_view defaultText) {
-  std::string answer = promptAnswer ? *promptAnswer : std::string(defaultText);
-  std::cerr << "pakscope-cli: " << caption << ": " << prompt << ": " << answer << '\n';
-  return answer;
+  // The user's own answer needs no echo; the default is said, so that it is known.
+  if (promptAnswer) return *promptAnswer;
+  std::cerr << "pakscope-cli: " << caption << ": " << prompt << ": " << defaultText << '\n';
+  return std::string(defaultText);
 }
 
 void printError(std::string_view message) {

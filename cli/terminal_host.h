@@ -24,6 +24,12 @@ class TerminalHost : public CHost {
 
   std::string status[2];
 
+  // Messages name `path` as `shown`: a temporary copy by what the user gave.
+  void nameFile(std::string path, std::string shown) {
+    namedPath_ = std::move(path);
+    shownName_ = std::move(shown);
+  }
+
   void showProgress(bool visible) override;
   void setProgress(int position) override;
   int progress() const override { return gauge_; }
@@ -40,6 +46,9 @@ class TerminalHost : public CHost {
  private:
   void drawProgress();
 
+  std::string terminalText(std::string_view text) const;
+
+  std::string namedPath_, shownName_;
   bool interactive_;
   bool visible_ = false;
   int gauge_ = 0;

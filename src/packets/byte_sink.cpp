@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 
 #include "packets/temp_files.h"
@@ -29,6 +29,17 @@ bool ByteSink::writeAll(const uint8_t* data, size_t size) {
 
 void ByteSink::write(std::span<const uint8_t> bytes) {
   if (!ok_) return;
+  if (dropCr_) {
+    for (size_t start = 0; start < bytes.size();) {
+      size_t end = start;
+      while (end < bytes.size() && bytes[end] != '\r') ++end;
+      dropCr_ = false;
+      write(bytes.subspan(start, end - start));
+      dropCr_ = true;
+      start = end + 1;
+    }
+    return;
+  }
   if (buffer_.size() + bytes.size() > kBufferSize) {
     if (!flush()) return;
     if (bytes.size() >= kBufferSize) {
@@ -56,8 +67,8 @@ std::string danglingTarget(std::string path) {
     const std::string link(buffer, static_cast<size_t>(n));
     const size_t slash = path.find_last_of('/');
     // A relative link is read from the folder that holds it.
-    path = link.front() == '/' || slash == std::string::npos ? link
-                                                              : path.substr(0, slash + 1) + link;
+    path =
+        link.front() == '/' || slash == std::string::npos ? link : path.substr(0, slash + 1) + link;
   }
   return path;
 }

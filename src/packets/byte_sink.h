@@ -25,6 +25,9 @@ class ByteSink {
   // Writes out what is buffered; false when any write failed.
   bool flush();
   bool ok() const { return ok_; }
+  // Text for a terminal or a pipe: every CR written is dropped, so that the
+  // CR LF line ends of the text formats become LF.
+  void dropCarriageReturns() { dropCr_ = true; }
 
  private:
   bool writeAll(const uint8_t* data, size_t size);
@@ -32,6 +35,7 @@ class ByteSink {
   static constexpr size_t kBufferSize = 1 << 20;
   int fd_;
   bool ok_ = true;
+  bool dropCr_ = false;
   std::vector<uint8_t> buffer_;
 };
 
