@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "descriptions.h"
 #include "open_file.h"
 #include "protocols/protocol_loader.h"
 #include "protocols/protocol_tree.h"
@@ -9,19 +10,6 @@
 namespace pakscope::cli {
 
 namespace {
-
-// The compiler's messages separate their lines with CR, as message boxes do;
-// on a terminal each line gets a line of its own.
-class DescriptionHost : public TerminalHost {
- public:
-  MsgResult messageBox(std::string_view text, std::string_view caption, MsgButtons buttons,
-                       MsgIcon icon) override {
-    std::string lines(text);
-    for (char& c : lines)
-      if (c == '\r') c = '\n';
-    return TerminalHost::messageBox(lines, caption, buttons, icon);
-  }
-};
 
 struct AnalyseArgs {
   std::string file;
@@ -37,11 +25,10 @@ void PrintItem(const ProtocolTreeItem& item, int level) {
 
 int runAnalyse(const AnalyseArgs& args) {
   DescriptionHost host;
-  const std::filesystem::path folder =
-      args.protocols.empty() ? DefaultProtocolFolder() : std::filesystem::path(args.protocols);
-  TPrAnalizer analyser(folder, host);
+  const std::vector<std::filesystem::path> folders = descriptionFolders(args.protocols);
+  TPrAnalizer analyser(folders, host);
   if (!analyser.loaded) {
-    printError("не удалось скомпилировать ни одного описания протоколов из " + folder.string());
+    reportNoDescriptions(folders);
     return kExitFailure;
   }
   PacketList list;
@@ -78,9 +65,7 @@ void addAnalyseCommand(CLI::App& app, int& exitCode) {
   CLI::App* command = app.add_subcommand("analyse", "Разобрать пакеты файла на уровни протоколов");
   command->add_option("FILE", args->file, "Файл пакетов или битовый файл; - — стандартный ввод")
       ->required();
-  command->add_option(
-      "--protocols", args->protocols,
-      "Папка описаний протоколов (по умолчанию — свои описания пользователя и поставляемые)");
+  command->add_option("--protocols", args->protocols, kProtocolsOptionText);
   command->add_flag("--layers", args->layers, "После дерева перечислить уровни каждого пакета");
   addOpenOptions(*command, args->open);
   command->callback([args, &exitCode] { exitCode = runAnalyse(*args); });

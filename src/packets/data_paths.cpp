@@ -1,5 +1,6 @@
 #include "packets/data_paths.h"
 
+#include <cstdlib>
 #include <system_error>
 
 namespace pakscope {
@@ -23,6 +24,15 @@ std::optional<std::filesystem::path> FindDataFolder(const std::filesystem::path&
   for (const std::filesystem::path& folder : candidates)
     if (std::filesystem::is_directory(folder, ec)) return folder;
   return std::nullopt;
+}
+
+std::filesystem::path UserDataFolder() {
+  // A relative XDG_DATA_HOME is invalid and ignored.
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data != nullptr && data[0] == '/') return std::filesystem::path(data) / "pakscope";
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || home[0] == '\0') return {};
+  return std::filesystem::path(home) / ".local" / "share" / "pakscope";
 }
 
 }  // namespace pakscope

@@ -16,4 +16,9 @@ std::filesystem::path ProgramFolder();
 std::optional<std::filesystem::path> FindDataFolder(const std::filesystem::path& programFolder,
                                                     const std::filesystem::path& relative);
 
+// The user's own data folder of the programs: $XDG_DATA_HOME/pakscope, by
+// default ~/.local/share/pakscope. It may not exist; empty when neither
+// variable is set.
+std::filesystem::path UserDataFolder();
+
 }  // namespace pakscope

@@ -31,8 +31,11 @@ uint16_t Load16(const uint8_t* p) noexcept {
 
 }  // namespace
 
-TPrAnalizer::TPrAnalizer(const std::filesystem::path& folder, CHost& host) {
-  loaded = LoadProtocols(folder, tables_, host);
+TPrAnalizer::TPrAnalizer(const std::filesystem::path& folder, CHost& host)
+    : TPrAnalizer(std::span(&folder, 1), host) {}
+
+TPrAnalizer::TPrAnalizer(std::span<const std::filesystem::path> folders, CHost& host) {
+  loaded = LoadProtocols(folders, tables_, host);
   decoded_ = DecodedPrograms::From(tables_);
   count_ = tables_.count();
   outerName_ = kNoOuterName;

@@ -35,6 +35,9 @@ class TPrAnalizer {
 
   // Compiles the descriptions of `folder` (messages go to `host`).
   TPrAnalizer(const std::filesystem::path& folder, CHost& host);
+  // The same over several folders, an earlier one's file hiding a later one's
+  // of the same name.
+  TPrAnalizer(std::span<const std::filesystem::path> folders, CHost& host);
   // Uses descriptions compiled elsewhere; loaded when they hold a protocol.
   explicit TPrAnalizer(ProtocolTables tables);
   // The decoded programs point into the tables: moving keeps them, copying would not.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <set>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -60,39 +62,63 @@ bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& byte
 
 }  // namespace
 
-bool LoadProtocols(const std::filesystem::path& folder, ProtocolTables& tables, CHost& host) {
+bool LoadProtocols(std::span<const std::filesystem::path> folders, ProtocolTables& tables,
+                   CHost& host, std::vector<std::filesystem::path>* sources) {
   tables.clear();
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-       it.increment(ec)) {
-    // Devices and pipes are no descriptions: reading them could wait or never end.
-    if (!it->is_regular_file(ec)) continue;
-    std::string name = it->path().filename().string();
-    if (HasDescriptionExtension(name)) names.push_back(std::move(name));
+  if (sources != nullptr) sources->clear();
+  // By the name as a person reads a folder, letter case aside (ties by bytes,
+  // so that the order never depends on the order of the folders' entries): a
+  // file of an earlier folder hides one of the same name in a later folder.
+  std::map<std::string, std::filesystem::path> files;
+  std::set<std::string> taken;
+  for (const std::filesystem::path& folder : folders) {
+    std::vector<std::pair<std::string, std::filesystem::path>> found;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+      // Devices and pipes are no descriptions: reading them could wait or never end.
+      if (!it->is_regular_file(ec)) continue;
+      std::string name = it->path().filename().string();
+      if (!HasDescriptionExtension(name)) continue;
+      std::string key = FoldCase(name);
+      if (taken.contains(key)) continue;
+      found.emplace_back(std::move(key) + '\0' + name, it->path());
+    }
+    for (auto& [key, path] : found) {
+      taken.insert(key.substr(0, key.find('\0')));
+      files.emplace(std::move(key), std::move(path));
+    }
   }
-  // Name order as a person reads the folder: letter case aside, then by bytes
-  // so that the order never depends on the order of the folder's entries.
-  std::vector<std::pair<std::string, std::string>> keyed;
-  keyed.reserve(names.size());
-  for (std::string& name : names) keyed.emplace_back(FoldCase(name), std::move(name));
-  std::sort(keyed.begin(), keyed.end());
-  names.clear();
-  for (auto& [key, name] : keyed) names.push_back(std::move(name));
 
   uint32_t unnamedNumber = 1;
   std::vector<uint8_t> bytes;
-  for (const std::string& name : names) {
-    if (!ReadWholeFile(folder / name, bytes)) continue;
-    if (CompileDescription(bytes, name, tables, unnamedNumber, host) ==
+  for (const auto& [key, path] : files) {
+    if (!ReadWholeFile(path, bytes)) continue;
+    // The full path, so that the user knows which of two folders holds the file.
+    if (CompileDescription(bytes, path.string(), tables, unnamedNumber, host) ==
         CompileOutcome::LoadStopped) {
       tables.clear();
+      if (sources != nullptr) sources->clear();
       return false;
     }
+    if (sources != nullptr) sources->resize(tables.count(), path);
   }
-  if (tables.count() == 0) return false;
+  if (tables.count() == 0) {
+    if (sources != nullptr) sources->clear();
+    return false;
+  }
   AppendBuiltInProtocols(tables);
   return true;
+}
+
+bool LoadProtocols(const std::filesystem::path& folder, ProtocolTables& tables, CHost& host) {
+  return LoadProtocols(std::span(&folder, 1), tables, host);
+}
+
+std::vector<std::filesystem::path> DefaultProtocolFolders() {
+  const std::filesystem::path user = UserDataFolder();
+  if (user.empty()) return {DefaultProtocolFolder()};
+  return {user / "Data" / "Protocols", DefaultProtocolFolder()};
 }
 
 std::filesystem::path DefaultProtocolFolder() {

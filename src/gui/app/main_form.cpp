@@ -74,7 +74,7 @@ QMdiSubWindow* FrameOf(TMDIChild* child) {
 TMainForm::TMainForm(QWidget* parent)
     : QMainWindow(parent),
       dialogs_(std::make_unique<TFileDialogs>()),
-      protocolFolder_(DefaultProtocolFolder()),
+      protocolFolders_(DefaultProtocolFolders()),
       manualFolder_(FindDataFolder(ProgramFolder(), "manual").value_or(std::filesystem::path())),
       font_(QStringLiteral("Nina"), 8) {
   setWindowTitle(QStringLiteral("Pakscope"));
@@ -390,7 +390,7 @@ Qt::WindowStates TMainForm::newChildState() const {
 
 TMDIChild* TMainForm::createChild(const QString& caption) {
   const Qt::WindowStates state = newChildState();
-  auto* child = new TMDIChild(host_, *dialogs_, font_, protocolFolder_);
+  auto* child = new TMDIChild(host_, *dialogs_, font_, protocolFolders_);
   child->view().fontColour = fontColour_;
   child->setToolWindows(tools_.get());
   child->setWindowTitle(caption);

@@ -37,7 +37,7 @@ class TMainForm : public QMainWindow {
   TQtHost& host() noexcept { return host_; }
   void setDialogs(std::unique_ptr<TFileDialogs> dialogs);
   TFileDialogs& dialogs() noexcept { return *dialogs_; }
-  void setProtocolFolder(std::filesystem::path folder) { protocolFolder_ = std::move(folder); }
+  void setProtocolFolder(std::filesystem::path folder) { protocolFolders_ = {std::move(folder)}; }
   // The folder of the manual that the help window shows.
   void setManualFolder(std::filesystem::path folder) { manualFolder_ = std::move(folder); }
   // A file to open 100 ms after the window is first shown.
@@ -118,7 +118,7 @@ class TMainForm : public QMainWindow {
   TQtHost host_;
   std::unique_ptr<TFileDialogs> dialogs_;
   std::unique_ptr<TAnalysisTools> tools_;
-  std::filesystem::path protocolFolder_;
+  std::vector<std::filesystem::path> protocolFolders_;
   std::filesystem::path manualFolder_;
   std::unique_ptr<THelpForm> help_;
   QString startupFile_;

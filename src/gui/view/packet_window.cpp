@@ -101,11 +101,11 @@ void TIndicator::paintEvent(QPaintEvent*) {
 }
 
 TMDIChild::TMDIChild(CHost& host, TFileDialogs& dialogs, const QFont& font,
-                     const std::filesystem::path& protocolFolder, QWidget* parent)
+                     std::span<const std::filesystem::path> protocolFolders, QWidget* parent)
     : QMainWindow(parent),
       host_(host),
       dialogs_(dialogs),
-      analyser_(std::make_unique<TPrAnalizer>(protocolFolder, host)) {
+      analyser_(std::make_unique<TPrAnalizer>(protocolFolders, host)) {
   grid_ = new TDrawGrid;
   grid_->setObjectName(QStringLiteral("Grid"));
   panel_ = new TProtocolPanel(

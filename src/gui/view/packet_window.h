@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <span>
 
 #include "gui/view/qpk_view.h"
 #include "packets/host.h"
@@ -71,7 +72,7 @@ class TMDIChild : public QMainWindow {
 
  public:
   TMDIChild(CHost& host, TFileDialogs& dialogs, const QFont& font,
-            const std::filesystem::path& protocolFolder, QWidget* parent = nullptr);
+            std::span<const std::filesystem::path> protocolFolders, QWidget* parent = nullptr);
   ~TMDIChild() override;
 
   PacketList& packets() noexcept { return packets_; }
