@@ -1,6 +1,7 @@
 #include "list_command.h"
 
 #include "commands.h"
+#include "packets/byte_sink.h"
 
 namespace pakscope::cli {
 
@@ -22,7 +23,7 @@ int rewriteList(const ListArgs& args, const ListMaker& make) {
   if (!made) return kExitFailure;
   // An empty file would be one the program itself refuses to open.
   if (made->empty()) {
-    printError("Не осталось ни одного пакета: файл не записан.");
+    printError(kNothingToSaveText);
     return kExitFailure;
   }
   return writeOutput(*made, args.out, target, host);

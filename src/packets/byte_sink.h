@@ -6,6 +6,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pakscope {
@@ -79,6 +80,11 @@ class AtomicFile {
   int registrySlot_ = -1;
   std::unique_ptr<ByteSink> sink_;
 };
+
+// Said instead of writing a list that holds no packet: the empty file would
+// be one the program itself refuses to open.
+inline constexpr std::string_view kNothingToSaveText =
+    "Не осталось ни одного пакета: файл не записан.";
 
 // Why no file can be written at `target` whatever is written (a folder, a
 // socket, a block device, a loop of links), for the message of a failed save;

@@ -62,7 +62,7 @@ TEST_F(CliPackets, ConvertThroughEveryFormatAndBack) {
 
   const CliRun text = runCli({"convert", dir.file("in.qpk"), "-"});
   EXPECT_EQ(text.exitCode, 0);
-  EXPECT_EQ(text.out, "01 02 03 \r\n\r\n\r\n\r\nAB \r\n\r\n");
+  EXPECT_EQ(text.out, "01 02 03 \n\n\n\nAB \n\n");
 
   ASSERT_EQ(
       runCli({"convert", dir.file("in.qpk"), dir.file("e.pcap"), "--linktype", "140"}).exitCode, 0);
@@ -77,13 +77,15 @@ struct UsageCase {
 TEST_F(CliPackets, UsageErrorsExitWithTwo) {
   const std::string in = dir.file("in.qpk");
   const std::vector<UsageCase> cases = {
-      {{"convert", in, dir.file("x.pcap")}, "PCAP output needs --linktype"},
-      {{"convert", in, dir.file("x.pcap"), "--linktype", "NOPE"}, "unknown link type 'NOPE'"},
-      {{"convert", in, dir.file("x.zzz")}, "cannot tell the output format"},
-      {{"convert", in, dir.file("x.qpk"), "--format", "pdf"}, "unknown format 'pdf'"},
-      {{"convert", in, "-", "--format", "qpk"}, "only --format txt can be written to stdout"},
-      {{"frobnicate"}, "pakscope-cli: "},
-      {{}, "pakscope-cli: "},
+      {{"convert", in, dir.file("x.pcap")}, "для записи PCAP нужен --linktype"},
+      {{"convert", in, dir.file("x.pcap"), "--linktype", "NOPE"}, "неизвестный тип данных «NOPE»"},
+      {{"convert", in, dir.file("x.zzz")}, "формат не определить; задайте --format"},
+      {{"convert", in, dir.file("x.qpk"), "--format", "pdf"}, "неизвестный формат «pdf»"},
+      {{"convert", in, "-", "--in-format", "pdf"}, "--in-format: неизвестный формат «pdf»"},
+      {{"frobnicate"}, "pakscope-cli: Неизвестная команда: frobnicate\n"},
+      {{}, "pakscope-cli: не задана команда\n"},
+      {{"info"}, "не задан обязательный аргумент FILE\nСправка: pakscope-cli info --help\n"},
+      {{"info", in, "--zzz"}, "лишние аргументы: --zzz"},
   };
   for (const UsageCase& c : cases) {
     const CliRun run = runCli(c.args);
@@ -99,7 +101,8 @@ TEST_F(CliPackets, WriteFailureAndHelp) {
 
   const CliRun help = runCli({"--help"});
   EXPECT_EQ(help.exitCode, 0);
-  EXPECT_NE(help.out.find("convert"), std::string::npos);
+  EXPECT_NE(help.out.find("  convert                         Загрузить файл"), std::string::npos)
+      << help.out;
   const CliRun version = runCli({"--version"});
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_NE(version.out.find("pakscope-cli "), std::string::npos);

@@ -46,8 +46,8 @@ TEST_F(CliTools, StatsAndSearch) {
        0,
        "Всего 4 вариантов\n121\t120\t1\t25.000\n97\t97\t1\t25.000\n88\t97\t1\t25.000\n2\t1\t1\t25."
        "000\n"},
-      {{"stats", "IN", "--bytes", "0"}, 2, "--bytes must start"},
-      {{"stats", "IN", "--bytes", "1,2,3,4,5,6,7,8,9"}, 2, "at most 8"},
+      {{"stats", "IN", "--bytes", "0"}, 2, "--bytes должен начинаться"},
+      {{"stats", "IN", "--bytes", "1,2,3,4,5,6,7,8,9"}, 2, "не больше 8 номеров"},
       {{"search", "IN", "--text", "aa"}, 0, "1:1\n1:2\n1:3\n"},
       {{"search", "IN", "--text", "A", "--ignore-case", "--all"},
        0,
@@ -56,45 +56,45 @@ TEST_F(CliTools, StatsAndSearch) {
       {{"search", "IN", "--dec", "4 5", "--all"}, 0, "Обнаружено 1 вхождение (1 пакетов)\n"},
       {{"search", "IN", "--dec", "9"}, 1, ""},
       {{"search", "IN", "--dec", "9", "--all"}, 1, "Обнаружено 0 вхождений (0 пакетов)\n"},
-      {{"search", "IN", "--dec", "1000"}, 2, "--dec holds no value"},
-      {{"search", "IN"}, 2, "--text, --dec or --hex"},
-      {{"search", "IN", "--text", std::string(1024, 'a')}, 2, "longer than 1023"},
-      {{"search", "IN", "--dec", "1", "--ignore-case"}, 2, "--ignore-case requires --text"},
+      {{"search", "IN", "--dec", "1000"}, 2, "--dec не содержит значений"},
+      {{"search", "IN"}, 2, "--text, --dec или --hex"},
+      {{"search", "IN", "--text", std::string(1024, 'a')}, 2, "--text длиннее 1023 символов"},
+      {{"search", "IN", "--dec", "1", "--ignore-case"}, 2, "--ignore-case требует --text"},
   });
 }
 
 TEST_F(CliTools, CutPadAndSelectWriteTheNewList) {
   check({
-      {{"cut", "IN", "-", "--start", "1", "--end", "2", "--drop-short"},
-       0,
-       "61 \r\n\r\n02 03 \r\n\r\n"},
+      {{"cut", "IN", "-", "--start", "1", "--end", "2", "--drop-short"}, 0, "61 \n\n02 03 \n\n"},
       {{"cut", "IN", "-", "--start", "12", "--bits"},
        0,
-       "16 16 06 \r\n\r\nA7 07 \r\n\r\n30 40 50 00 \r\n\r\n15 06 \r\n\r\n"},
-      {{"cut", "IN", "-", "--start", "1", "--bits", "--end", "1"}, 2, "excludes"},
+       "16 16 06 \n\nA7 07 \n\n30 40 50 00 \n\n15 06 \n\n"},
+      {{"cut", "IN", "-", "--start", "1", "--bits", "--end", "1"},
+       2,
+       "--end нельзя задавать вместе с --bits"},
       {{"cut", "IN", "-", "--start", "-1"}, 2, "--start"},
       {{"pad", "IN", "-", "--to", "2", "--filler", "-1"},
        0,
-       "61 61 \r\n\r\n78 79 \r\n\r\n01 02 \r\n\r\n61 58 \r\n\r\n"},
-      {{"pad", "IN", "-", "--to", "0"}, 2, "--to"},
+       "61 61 \n\n78 79 \n\n01 02 \n\n61 58 \n\n"},
+      {{"pad", "IN", "-", "--to", "0"}, 2, "--to: значение 0 вне пределов от 1 до 65535"},
       {{"pad", "IN", "-", "--filler", "511"},
        0,
-       "61 61 61 61 FF \r\n\r\n78 79 7A FF FF \r\n\r\n01 02 03 04 05 \r\n\r\n61 58 61 FF FF "
-       "\r\n\r\n"},
-      {{"select", "IN", "-", "--value", "1:0xDF:0x41", "--length", "3"}, 0, "61 58 61 \r\n\r\n"},
+       "61 61 61 61 FF \n\n78 79 7A FF FF \n\n01 02 03 04 05 \n\n61 58 61 FF FF "
+       "\n\n"},
+      {{"select", "IN", "-", "--value", "1:0xDF:0x41", "--length", "3"}, 0, "61 58 61 \n\n"},
       {{"select", "IN", "-", "--keywords", "KW", "--ignore-case", "--length", "5"},
        0,
-       "78 79 7A \r\n\r\n01 02 03 04 05 \r\n\r\n"},
-      {{"select", "IN", "-", "--keywords", "KW"}, 0, ""},
-      {{"select", "IN", "-", "--value", "0:1:1"}, 2, "is not BYTE:MASK:VALUE"},
-      {{"select", "IN", "-", "--value", "1:256:1"}, 2, "is not BYTE:MASK:VALUE"},
-      {{"select", "IN", "-"}, 2, "give --keywords, --value or --length"},
-      {{"select", "IN", dir.file("x.zzz"), "--length", "3"}, 2, "cannot tell the output format"},
+       "78 79 7A \n\n01 02 03 04 05 \n\n"},
+      {{"select", "IN", "-", "--keywords", "KW"}, 1, ""},
+      {{"select", "IN", "-", "--value", "0:1:1"}, 2, "не БАЙТ:МАСКА:ЗНАЧЕНИЕ"},
+      {{"select", "IN", "-", "--value", "1:256:1"}, 2, "не БАЙТ:МАСКА:ЗНАЧЕНИЕ"},
+      {{"select", "IN", "-"}, 2, "задайте --keywords, --value или --length"},
+      {{"select", "IN", dir.file("x.zzz"), "--length", "3"}, 2, "формат не определить"},
   });
   // A named output file takes its format from the extension, as convert does.
   ASSERT_EQ(runCli({"cut", dir.file("in.qpk"), dir.file("out.lqpk"), "--start", "2"}).exitCode, 0);
   EXPECT_EQ(runCli({"convert", dir.file("out.lqpk"), "-"}).out,
-            "61 61 \r\n\r\n7A \r\n\r\n03 04 05 \r\n\r\n61 \r\n\r\n");
+            "61 61 \n\n7A \n\n03 04 05 \n\n61 \n\n");
   const CliRun missing = runCli({"select", dir.file("in.qpk"), "-", "--keywords", dir.file("no")});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.err.find("Не удаётся прочитать файл"), std::string::npos);

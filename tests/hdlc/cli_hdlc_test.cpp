@@ -58,10 +58,10 @@ TEST(CliHdlc, ReportsBothDetectorsOfTheSample) {
   const CliRun run =
       cli("hdlc " + quoted(std::string(PAKSCOPE_SOURCE_DIR) + "/samples/sample.bit"));
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_NE(run.output.find("Detector 0 (as stored): HDLC found"), std::string::npos);
-  EXPECT_NE(run.output.find("Detector 1 (complemented): no HDLC"), std::string::npos);
-  EXPECT_NE(run.output.find("  checkType: 1"), std::string::npos);
-  EXPECT_NE(run.output.find("Verdict: HDLC, as stored, check type 1"), std::string::npos);
+  EXPECT_NE(run.output.find("Детектор 0 (биты как записаны): HDLC найден"), std::string::npos);
+  EXPECT_NE(run.output.find("Детектор 1 (биты инвертированы): HDLC не найден"), std::string::npos);
+  EXPECT_NE(run.output.find("  Тип FCS: 1"), std::string::npos);
+  EXPECT_NE(run.output.find("Итог: HDLC, биты как записаны, тип FCS 1"), std::string::npos);
 }
 
 TEST(CliHdlc, NoiseAndMissingFiles) {
@@ -69,7 +69,7 @@ TEST(CliHdlc, NoiseAndMissingFiles) {
   writeFile(dir.file("n.bin"), noise(5000));
   const CliRun none = cli("hdlc " + quoted(dir.file("n.bin")));
   EXPECT_EQ(none.exitCode, 0);
-  EXPECT_NE(none.output.find("Verdict: no HDLC"), std::string::npos);
+  EXPECT_NE(none.output.find("Итог: HDLC нет"), std::string::npos);
   EXPECT_EQ(cli("hdlc " + quoted(dir.file("missing.bin"))).exitCode, 1);
 }
 
@@ -115,7 +115,11 @@ TEST(CliHdlc, PipeWithoutAWriterIsAnEmptySample) {
   ASSERT_EQ(::mkfifo(dir.file("p.bit").c_str(), 0600), 0);
   const CliRun run = cli("hdlc " + quoted(dir.file("p.bit")));
   EXPECT_EQ(run.exitCode, 0) << run.output;
-  EXPECT_NE(run.output.find(": 0 bytes examined"), std::string::npos) << run.output;
+  // One count of the bytes seen, and no frame lengths where no frame was seen.
+  EXPECT_NE(run.output.find(": просмотрено байт: 0\n"), std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find("1\n"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("  Длина кадра мин, байт: —\n"), std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find("4294967295"), std::string::npos) << run.output;
 }
 
 // Ctrl+C or a kill during a conversion leaves neither the packet file nor its

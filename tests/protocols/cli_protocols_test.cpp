@@ -34,8 +34,9 @@ CliResult Shell(const std::string& command, const TempDir& dir) {
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
 }
 
+// The user's own descriptions are looked for in the test's folder only.
 CliResult Cli(const std::string& args, const TempDir& dir) {
-  return Shell(std::string("'") + PAKSCOPE_CLI + "' " + args, dir);
+  return Shell("XDG_DATA_HOME='" + dir.path().string() + "' '" + PAKSCOPE_CLI + "' " + args, dir);
 }
 
 using Bytes = std::vector<uint8_t>;
@@ -121,7 +122,9 @@ TEST(CliAnalyse, DescriptionsFromAnotherFolderWithTheirMessages) {
   EXPECT_EQ(run.out, "Файл\n  Анализ \n    (5) Любой\n      (5) n/a\n");
   // One line of the terminal for each line of the message box.
   EXPECT_NE(run.err.find("Ошибка: Ошибка при чтении конфигурации\n"
-                         "Имя файла: \"any.CFG\"\n"
+                         "Имя файла: \"" +
+                         (protocols / "any.CFG").string() +
+                         "\"\n"
                          "Не указан размер заголовка протокола (функция РАЗМЕР).\n"
                          "Установлен размер 1.\n"),
             std::string::npos)
@@ -136,12 +139,30 @@ TEST(CliAnalyse, FailsWithoutDescriptionsOrInput) {
   const CliResult none = Cli("analyse '" + file + "' --protocols '" + dir.file("empty") + "'", dir);
   EXPECT_EQ(none.exitCode, 1);
   EXPECT_TRUE(none.out.empty());
-  EXPECT_NE(none.err.find("no protocol description could be compiled"), std::string::npos);
+  EXPECT_NE(none.err.find("не удалось скомпилировать ни одного описания протоколов из "),
+            std::string::npos);
   const CliResult missing = Cli("analyse '" + dir.file("missing.pcap") + "'", dir);
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_TRUE(missing.out.empty());
   const CliResult usage = Cli("analyse", dir);
   EXPECT_EQ(usage.exitCode, 2);
+}
+
+// A user's file hides the shipped one of the same name, letter case aside,
+// and takes its place in name order; each protocol names the file it came from.
+TEST(CliProtocols, UsersOwnDescriptionsComeFirst) {
+  TempDir dir;
+  const std::filesystem::path own = dir.path() / "pakscope" / "Data" / "Protocols";
+  std::filesystem::create_directories(own);
+  const std::string body = "ЕСЛИ БАЙТЫ 1 1 xFF x7E 100 { РАЗМЕР 3 }\nУРОВЕНЬ 1\n";
+  writeFile((own / "ipv4.cfg").string(), DescriptionBytes("ИМЯ \"Mine\"\n" + body));
+  writeFile((own / "AAA.CFG").string(), DescriptionBytes("ИМЯ \"First\"\n" + body));
+  const CliResult run = Cli("protocols", dir);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out.find("0 First (" + (own / "AAA.CFG").string() + ")\n"), 0u) << run.out;
+  EXPECT_NE(run.out.find(" Mine (" + (own / "ipv4.cfg").string() + ")\n"), std::string::npos);
+  EXPECT_EQ(run.out.find("IPv4"), std::string::npos);
+  EXPECT_NE(run.out.find("/Data/Protocols/ARP.CFG)\n"), std::string::npos);
 }
 
 TEST(CliProtocols, ListsEveryProgramWithTheBuiltIns) {
@@ -152,20 +173,20 @@ TEST(CliProtocols, ListsEveryProgramWithTheBuiltIns) {
             DescriptionBytes("ИМЯ \"DEMO\"\nЕСЛИ БАЙТЫ 1 1 xFF x7E 100 { РАЗМЕР 3 }\nУРОВЕНЬ 1\n"));
   const CliResult run = Cli("protocols --protocols '" + protocols.string() + "'", dir);
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(
-      run.out,
-      "0 DEMO\n"
-      "  0000: C5  ЕСЛИ\n"
-      "  0001: C1 00 01 FF 00 00 00 00 00 00 00 7E 00 00 00 00 00 00 00 64  БАЙТЫ 1 1 xFF x7E 100\n"
-      "  0015: 7B 1D 00  { -> 001D\n"
-      "  0018: D0 03  РАЗМЕР 3\n"
-      "  001A: 7D 1D 00  } -> 001D\n"
-      "  001D: D3 01  УРОВЕНЬ 1\n"
-      "  001F: 00  (конец)\n"
-      "1 n/a\n"
-      "  0020: CD 00  НОЛЬ 0\n"
-      "2 Bad CRC\n"
-      "  0022: CD 00  НОЛЬ 0\n");
+  EXPECT_EQ(run.out, "0 DEMO (" + (protocols / "demo.CFG").string() +
+                         ")\n"
+                         "  0000: C5  ЕСЛИ\n"
+                         "  0001: C1 00 01 FF 00 00 00 00 00 00 00 7E 00 00 00 00 00 00 00 64  "
+                         "БАЙТЫ 1 1 xFF x7E 100\n"
+                         "  0015: 7B 1D 00  { -> 001D\n"
+                         "  0018: D0 03  РАЗМЕР 3\n"
+                         "  001A: 7D 1D 00  } -> 001D\n"
+                         "  001D: D3 01  УРОВЕНЬ 1\n"
+                         "  001F: 00  (конец)\n"
+                         "1 n/a\n"
+                         "  0020: CD 00  НОЛЬ 0\n"
+                         "2 Bad CRC\n"
+                         "  0022: CD 00  НОЛЬ 0\n");
   const CliResult shipped = Cli("protocols", dir);
   ASSERT_EQ(shipped.exitCode, 0) << shipped.err;
   EXPECT_NE(shipped.out.find("\n21 n/a\n"), std::string::npos);

@@ -4,12 +4,17 @@
 #include "gui/app/main_form.h"
 
 int main(int argc, char* argv[]) {
+  if (const std::optional<int> status = pakscope::AnswerWithoutWindow(argc, argv)) return *status;
+  pakscope::ExitWhenNoDisplay();
   QApplication app(argc, argv);
+  pakscope::StopWatchingForDisplay();
   pakscope::SetUpApplication(app);
 
   pakscope::TMainForm form;
-  const QStringList arguments = QApplication::arguments();
-  if (arguments.size() > 1) form.setStartupFile(arguments.at(1));
+  QStringList arguments = QApplication::arguments();
+  arguments.removeFirst();
+  if (!arguments.isEmpty() && arguments.first() == QStringLiteral("--")) arguments.removeFirst();
+  if (!arguments.isEmpty()) form.setStartupFile(arguments.first());
   form.show();
   return QApplication::exec();
 }

@@ -40,6 +40,7 @@
 #include "gui/view/packet_window.h"
 #include "hdlc/bit_transforms.h"
 #include "hdlc/open_any_file.h"
+#include "packets/byte_sink.h"
 #include "packets/data_paths.h"
 #include "packets/memory_budget.h"
 #include "packets/packet_writer.h"
@@ -513,7 +514,16 @@ void TMainForm::CtrlVAction() {
 }
 
 void TMainForm::FileNew() {
-  OpenFile(QStringLiteral("qpk/1.qpk"));
+  // A template of the user's own in the working folder is opened; without one
+  // an empty window waits for its first paste or appended file.
+  const QString templateFile = QStringLiteral("qpk/1.qpk");
+  if (QFileInfo(templateFile).isFile()) {
+    OpenFile(templateFile);
+    return;
+  }
+  TMDIChild* child = createChild(QStringLiteral("Новый"));
+  child->RefreshGrid(0);
+  child->setLoaded(true);
 }
 
 void TMainForm::FileOpen() {
@@ -527,6 +537,11 @@ void TMainForm::FileOpenWithPacketize() {
 void TMainForm::FileSaveAs() {
   TMDIChild* child = activeChild();
   if (child == nullptr || !child->loaded()) return;
+  // An empty file is one the program itself refuses to open.
+  if (child->packets().empty()) {
+    host_.messageBox(kNothingToSaveText, "Ошибка", MsgButtons::Ok, MsgIcon::Exclamation);
+    return;
+  }
   QPointer<TMDIChild> guard(child);
   const auto target = AskSaveTarget(*dialogs_, this);
   if (!target || !guard) return;

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "packets/host.h"
 #include "gui/view/packet_window.h"
+#include "packets/host.h"
 
 class QAction;
 class QLabel;

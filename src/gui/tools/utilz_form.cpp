@@ -4,6 +4,8 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -14,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QSpinBox>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
@@ -434,10 +437,30 @@ std::vector<std::string> TUtilzForm::keywordLines() const {
   return lines;
 }
 
+namespace {
+
+const QString kKeywordFolderKey = QStringLiteral("Keyword Folder");
+
+// The keyword dialogs start where the user last took or put a list, at first
+// in the home folder: the program's own folder is no place for the user's files.
+QString keywordFolder() {
+  const QString stored = QSettings(QStringLiteral("Vorlund"), QStringLiteral("Pakscope"))
+                             .value(kKeywordFolderKey)
+                             .toString();
+  return !stored.isEmpty() && QFileInfo(stored).isDir() ? stored : QDir::homePath();
+}
+
+void rememberKeywordFolder(const QString& file) {
+  QSettings(QStringLiteral("Vorlund"), QStringLiteral("Pakscope"))
+      .setValue(kKeywordFolderKey, QFileInfo(file).absolutePath());
+}
+
+}  // namespace
+
 void TUtilzForm::LoadKeywords() {
-  const auto file =
-      dialogs_().askTextFile(this, false, KeywordFilters(), QCoreApplication::applicationDirPath());
+  const auto file = dialogs_().askTextFile(this, false, KeywordFilters(), keywordFolder());
   if (!file) return;
+  rememberKeywordFolder(*file);
   const auto lines = LoadKeywordFile(file->toStdString());
   if (!lines) {
     host_.messageBox(kKeywordReadError, kUtilzCaption, MsgButtons::Ok, MsgIcon::Error);
@@ -449,9 +472,9 @@ void TUtilzForm::LoadKeywords() {
 }
 
 void TUtilzForm::SaveKeywords() {
-  const auto file =
-      dialogs_().askTextFile(this, true, KeywordFilters(), QCoreApplication::applicationDirPath());
+  const auto file = dialogs_().askTextFile(this, true, KeywordFilters(), keywordFolder());
   if (!file) return;
+  rememberKeywordFolder(*file);
   if (!SaveKeywordFile(file->toStdString(), keywordLines()))
     host_.messageBox(kKeywordWriteError, kUtilzCaption, MsgButtons::Ok, MsgIcon::Error);
 }
