@@ -109,6 +109,25 @@ Target examine(const std::string& name) {
   return target;
 }
 
+// The descriptor a name of the process's own open files stands for
+// (/dev/stdout, /dev/fd/3); -1 for any other name.
+int ownDescriptor(const std::string& name) {
+  if (name == "/dev/stdout") return STDOUT_FILENO;
+  if (name == "/dev/stderr") return STDERR_FILENO;
+  for (std::string_view prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+    if (!name.starts_with(prefix) || name.size() == prefix.size() ||
+        name.size() > prefix.size() + 6)
+      continue;
+    int fd = 0;
+    for (size_t i = prefix.size(); i < name.size(); ++i) {
+      if (name[i] < '0' || name[i] > '9') return -1;
+      fd = fd * 10 + (name[i] - '0');
+    }
+    return fd;
+  }
+  return -1;
+}
+
 }  // namespace
 
 std::string WriteRefusal(const std::string& target) {
@@ -116,6 +135,16 @@ std::string WriteRefusal(const std::string& target) {
 }
 
 AtomicFile::AtomicFile(std::string target) {
+  // An open descriptor is written where it stands, whatever it leads to: a
+  // reopen or a rename would lose what a redirection (>> log) appends to.
+  if (const int own = ownDescriptor(target); own >= 0) {
+    direct_ = true;
+    target_ = target;
+    fd_ = ::fcntl(own, F_DUPFD_CLOEXEC, 0);
+    if (fd_ >= 0) temporary_ = "/proc/self/fd/" + std::to_string(fd_);
+    sink_ = std::make_unique<ByteSink>(fd_);
+    return;
+  }
   const Target examined = examine(target);
   target_ = examined.path;
   if (!examined.refusal.empty()) {

@@ -86,6 +86,14 @@ TEST(CliOutputs, TargetsAreWrittenWithoutDestroyingWhatTheyAre) {
        [](TempDir&, const ShellRun& run) {
          EXPECT_EQ(Bytes(run.out.begin(), run.out.end()), kPackets);
        }},
+      {"/dev/stdout appended to a file keeps what the file held",
+       [](TempDir& d) { writeFile(d.file("log"), std::string_view("old")); },
+       "$CLI convert in.qpk /dev/stdout --format qpk >>log", 0, "",
+       [](TempDir& d, const ShellRun&) {
+         Bytes expected{'o', 'l', 'd'};
+         expected.insert(expected.end(), kPackets.begin(), kPackets.end());
+         EXPECT_EQ(readFile(d.file("log")), expected);
+       }},
       {"a FIFO is written in place",
        [](TempDir& d) { ASSERT_EQ(::mkfifo(d.file("p").c_str(), 0600), 0); },
        "cat p >got & $CLI convert in.qpk p --format qpk; s=$?; wait; exit $s", 0, "",

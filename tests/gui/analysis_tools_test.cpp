@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
@@ -353,9 +355,13 @@ class AnalysisToolsTest : public QObject {
     TUtilzForm* u = tools().utilzForm();
     dialogs_->textFiles = {QString::fromStdString(listFile),
                            QString::fromStdString(dir.file("out.txt"))};
+    // The dialogs start in the home folder, then where a list was last taken.
+    QSettings(QStringLiteral("Vorlund"), QStringLiteral("Pakscope")).remove("Keyword Folder");
     Child(u, "LoadKeywords")->click();
+    QCOMPARE(dialogs_->textFileFolder, QDir::homePath());
     QCOMPARE(u->findChild<QPlainTextEdit*>()->toPlainText(), QStringLiteral("пак\nxyz"));
     Child(u, "SaveKeywords")->click();
+    QCOMPARE(dialogs_->textFileFolder, QString::fromStdString(dir.path().string()));
     std::ifstream saved(dir.file("out.txt"), std::ios::binary);
     QCOMPARE(std::string(std::istreambuf_iterator<char>(saved), {}),
              std::string("\xEF\xE0\xEA\r\nxyz\r\n"));

@@ -41,8 +41,9 @@ std::optional<int> ScriptedDialogs::askLinkType(QWidget*) {
 }
 
 std::optional<QString> ScriptedDialogs::askTextFile(QWidget*, bool, const std::vector<FileFilter>&,
-                                                    const QString&) {
+                                                    const QString& folder) {
   ++textFileAsked;
+  textFileFolder = folder;
   if (textFiles.empty()) return std::nullopt;
   QString answer = textFiles.front();
   textFiles.pop_front();

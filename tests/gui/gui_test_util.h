@@ -26,6 +26,7 @@ class ScriptedDialogs : public TFileDialogs {
   std::deque<std::optional<int>> linkTypes;
   std::deque<QString> textFiles;
   int saveAsked = 0, openAsked = 0, linkTypeAsked = 0, textFileAsked = 0;
+  QString textFileFolder;  // where the last text-file dialog started
 
   std::optional<std::pair<QString, int>> askSave(QWidget*) override;
   std::optional<QString> askOpen(QWidget*, const std::vector<FileFilter>&) override;

@@ -154,16 +154,36 @@ class MainWindowTest : public QObject {
 
   void aFailedOpenLeavesNoWindow() {
     TempDir dir;
+    make();
+    form_->OpenFile(Q(dir.file("missing.qpk")));
+    settle();
+    QCOMPARE(windows(), 0);
+    QCOMPARE(form_->host().messages.size(), size_t{1});
+    QVERIFY(Q(form_->host().messages[0].text).contains(QStringLiteral("Не удаётся открыть файл")));
+    QVERIFY(form_->recentFiles().entries().empty());
+  }
+
+  // Without a template "Создать" opens an empty window that the first paste
+  // fills; saving it empty writes nothing.
+  void newWindowWithoutATemplate() {
+    TempDir dir;
     const QString previous = QDir::currentPath();
     QDir::setCurrent(Q(dir.path().string()));
     make();
     form_->action(QStringLiteral("FileNew1"))->trigger();
     QDir::setCurrent(previous);
     settle();
-    QCOMPARE(windows(), 0);
+    QCOMPARE(windows(), 1);
+    QCOMPARE(active()->windowTitle(), QStringLiteral("Новый"));
+    QVERIFY(active()->packets().empty());
+    form_->action(QStringLiteral("FileSaveAs1"))->trigger();
+    QCOMPARE(dialogs_->saveAsked, 0);
     QCOMPARE(form_->host().messages.size(), size_t{1});
-    QVERIFY(Q(form_->host().messages[0].text).contains(QStringLiteral("Не удаётся открыть файл")));
-    QVERIFY(form_->recentFiles().entries().empty());
+    QCOMPARE(form_->host().messages[0].text,
+             std::string("Не осталось ни одного пакета: файл не записан."));
+    form_->PasteText(QStringLiteral("01 02"));
+    QCOMPARE(windows(), 1);
+    QCOMPARE(contents(active()->packets()), (std::vector<Bytes>{{1, 2}}));
   }
 
   void pastingHexText() {
