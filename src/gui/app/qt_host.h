@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "gui/view/packet_window.h"
 #include "packets/host.h"
+#include "gui/view/packet_window.h"
 
 class QAction;
 class QLabel;
