@@ -38,7 +38,7 @@ void addOpenOptions(CLI::App& command, OpenOptions& options, const std::string& 
                   "Что на стандартном вводе, если не pcap и не pcapng: qpk (по умолчанию), lqpk "
                   "или bit")
       ->type_name("ФОРМАТ")
-      ->check(format);
+      ->transform(format);
 }
 
 uint32_t openForCli(const std::string& name, PacketList& list, TerminalHost& host,

@@ -91,7 +91,7 @@ TEST(CliOpen, QuestionsAndThePeriod) {
     int exitCode;
     const char* expected;
   } cases[] = {
-      {"", 1, "--yes answers Yes"},
+      {"", 1, "--yes отвечает «Да»"},
       {"--yes", 0, "Всего пакетов: 31"},  // default period 256: 32-byte packets
       {"--yes --period 16", 0, "Всего пакетов: 500"},
       // A period that is none is a usage error, found before any file is touched.
@@ -107,6 +107,10 @@ TEST(CliOpen, QuestionsAndThePeriod) {
     const CliRun run = cli(std::string("info ") + c.args + " " + quoted(dir.file("n.dat")));
     EXPECT_EQ(run.exitCode, c.exitCode);
     EXPECT_NE(run.output.find(c.expected), std::string::npos) << run.output;
+    // The prompt is echoed with the default answer only, never with the user's own.
+    EXPECT_EQ(run.output.find("Введите период, бит: ") != std::string::npos,
+              std::string_view(c.args) == "--yes")
+        << run.output;
   }
 }
 

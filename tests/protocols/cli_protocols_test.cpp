@@ -161,7 +161,7 @@ TEST(CliProtocols, UsersOwnDescriptionsComeFirst) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out.find("0 First (" + (own / "AAA.CFG").string() + ")\n"), 0u) << run.out;
   EXPECT_NE(run.out.find(" Mine (" + (own / "ipv4.cfg").string() + ")\n"), std::string::npos);
-  EXPECT_EQ(run.out.find("IPv4"), std::string::npos);
+  EXPECT_EQ(run.out.find(" IPv4 ("), std::string::npos);
   EXPECT_NE(run.out.find("/Data/Protocols/ARP.CFG)\n"), std::string::npos);
 }
 

@@ -63,7 +63,8 @@ QtMessageHandler previousHandler = nullptr;
                "pakscope: нет доступа к дисплею, окно открыть нельзя%s%s\n"
                "Без окна работает pakscope-cli (pakscope-cli --help).\n",
                detail != nullptr ? ": " : ".", detail != nullptr ? detail : "");
-  std::exit(1);
+  std::fflush(stderr);
+  std::_Exit(1);  // no clean-up: Qt is half started
 }
 
 // Qt ends with a fatal message when its platform cannot start.
