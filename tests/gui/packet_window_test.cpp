@@ -38,7 +38,7 @@ class PacketWindowTest : public QObject {
     dialogs_ = ScriptedDialogs{};
     window_.reset();
     window_ = std::make_unique<TMDIChild>(host_, dialogs_, QFont(QStringLiteral("DejaVu Sans"), 9),
-                                          protocols);
+                                          std::span(&protocols, 1));
     window_->packets() = std::move(list);
     window_->setLoaded(true);
     window_->resize(900, 500);

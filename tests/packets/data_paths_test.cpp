@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -45,6 +46,28 @@ TEST(DataPaths, FirstExistingFolderWins) {
         c.found ? std::optional<fs::path>(root / *c.found) : std::nullopt;
     EXPECT_EQ(FindDataFolder(root / "bin", "manual"), expected);
   }
+}
+
+// The user's own folder: an absolute XDG_DATA_HOME, else ~/.local/share.
+TEST(DataPaths, UserDataFolder) {
+  const struct {
+    const char* data;
+    const char* home;
+    fs::path expected;
+  } cases[] = {
+      {"/x/data", "/h", "/x/data/pakscope"},  {"relative", "/h", "/h/.local/share/pakscope"},
+      {"", "/h", "/h/.local/share/pakscope"}, {nullptr, "/h", "/h/.local/share/pakscope"},
+      {nullptr, nullptr, fs::path()},
+  };
+  const std::string savedHome = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.data != nullptr ? c.data : "(unset)");
+    c.data != nullptr ? ::setenv("XDG_DATA_HOME", c.data, 1) : ::unsetenv("XDG_DATA_HOME");
+    c.home != nullptr ? ::setenv("HOME", c.home, 1) : ::unsetenv("HOME");
+    EXPECT_EQ(UserDataFolder(), c.expected);
+  }
+  ::setenv("HOME", savedHome.c_str(), 1);
+  ::unsetenv("XDG_DATA_HOME");
 }
 
 }  // namespace
