@@ -53,7 +53,7 @@ struct Fixture {
     }
     const long before = ResidentKilobytes();
     window = std::make_unique<TMDIChild>(host, dialogs, QFont(QStringLiteral("DejaVu Sans"), 8),
-                                         std::vector<std::filesystem::path>{"/nonexistent"});
+                                         "/nonexistent");
     window->packets() = std::move(list);
     window->setLoaded(true);
     window->resize(kWidth + 200, kHeight + 200);

@@ -71,16 +71,6 @@ TEST(CliOutputs, TargetsAreWrittenWithoutDestroyingWhatTheyAre) {
          EXPECT_TRUE(S_ISLNK(modeOf(d.file("link.qpk"))));
          EXPECT_EQ(readFile(d.file("made.qpk")), kPackets);
        }},
-      {"a regular file keeps its mode",
-       [](TempDir& d) {
-         writeFile(d.file("out.qpk"), std::string_view("old"));
-         ::chmod(d.file("out.qpk").c_str(), 0604);
-       },
-       "$CLI convert in.qpk out.qpk", 0, "",
-       [](TempDir& d, const ShellRun&) {
-         EXPECT_EQ(readFile(d.file("out.qpk")), kPackets);
-         EXPECT_EQ(modeOf(d.file("out.qpk")) & 07777, 0604u);
-       }},
       {"/dev/stdout is written in place", [](TempDir&) {},
        "$CLI convert in.qpk /dev/stdout --format qpk", 0, "",
        [](TempDir&, const ShellRun& run) {

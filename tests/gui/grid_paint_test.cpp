@@ -32,7 +32,7 @@ class GridPaintTest : public QObject {
 
   TMDIChild& open(PacketList list) {
     window_ = std::make_unique<TMDIChild>(host_, dialogs_, QFont(QStringLiteral("DejaVu Sans"), 9),
-                                          std::vector<std::filesystem::path>{"/nonexistent"});
+                                          "/nonexistent");
     window_->packets() = std::move(list);
     window_->setLoaded(true);
     window_->resize(900, 500);

@@ -38,7 +38,7 @@ class PacketWindowTest : public QObject {
     dialogs_ = ScriptedDialogs{};
     window_.reset();
     window_ = std::make_unique<TMDIChild>(host_, dialogs_, QFont(QStringLiteral("DejaVu Sans"), 9),
-                                          std::span(&protocols, 1));
+                                          protocols);
     window_->packets() = std::move(list);
     window_->setLoaded(true);
     window_->resize(900, 500);
@@ -148,8 +148,8 @@ class PacketWindowTest : public QObject {
     // Inside the main window's area a narrow packet window gets less room than
     // its panels need; they must be cut off, not pushed over each other.
     QMdiArea area;
-    auto* child = new TMDIChild(host_, dialogs_, QFont(QStringLiteral("DejaVu Sans"), 9),
-                                std::vector<std::filesystem::path>{"/nonexistent"});
+    auto* child =
+        new TMDIChild(host_, dialogs_, QFont(QStringLiteral("DejaVu Sans"), 9), "/nonexistent");
     child->packets() = Packets({{1, 2, 3}});
     child->setLoaded(true);
     QMdiSubWindow* sub = area.addSubWindow(child);

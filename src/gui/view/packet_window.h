@@ -73,6 +73,9 @@ class TMDIChild : public QMainWindow {
  public:
   TMDIChild(CHost& host, TFileDialogs& dialogs, const QFont& font,
             std::span<const std::filesystem::path> protocolFolders, QWidget* parent = nullptr);
+  TMDIChild(CHost& host, TFileDialogs& dialogs, const QFont& font,
+            const std::filesystem::path& protocolFolder, QWidget* parent = nullptr)
+      : TMDIChild(host, dialogs, font, std::span(&protocolFolder, 1), parent) {}
   ~TMDIChild() override;
 
   PacketList& packets() noexcept { return packets_; }
