@@ -25,10 +25,9 @@ int runProtocols(const std::string& protocols) {
   }
   for (size_t p = 0; p < analyser.protocolCount(); ++p) {
     const auto number = static_cast<uint16_t>(p);
-    std::cout << number << ' ' << analyser.protocolName(number);
+    std::cout << number << ' ' << analyser.protocolName(number) << '\n';
     // Which of the folders the description came from.
-    if (p < sources.size()) std::cout << " (" << sources[p].string() << ')';
-    std::cout << '\n';
+    if (p < sources.size()) std::cout << "  Файл: " << sources[p].string() << '\n';
     for (const std::string& line : DisassembleProtocol(analyser.protocols(), number))
       std::cout << "  " << line << '\n';
   }

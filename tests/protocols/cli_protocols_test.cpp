@@ -159,10 +159,11 @@ TEST(CliProtocols, UsersOwnDescriptionsComeFirst) {
   writeFile((own / "AAA.CFG").string(), DescriptionBytes("ИМЯ \"First\"\n" + body));
   const CliResult run = Cli("protocols", dir);
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out.find("0 First (" + (own / "AAA.CFG").string() + ")\n"), 0u) << run.out;
-  EXPECT_NE(run.out.find(" Mine (" + (own / "ipv4.cfg").string() + ")\n"), std::string::npos);
-  EXPECT_EQ(run.out.find(" IPv4 ("), std::string::npos);
-  EXPECT_NE(run.out.find("/Data/Protocols/ARP.CFG)\n"), std::string::npos);
+  EXPECT_EQ(run.out.find("0 First\n  Файл: " + (own / "AAA.CFG").string() + "\n"), 0u) << run.out;
+  EXPECT_NE(run.out.find(" Mine\n  Файл: " + (own / "ipv4.cfg").string() + "\n"),
+            std::string::npos);
+  EXPECT_EQ(run.out.find(" IPv4\n"), std::string::npos);
+  EXPECT_NE(run.out.find("/Data/Protocols/ARP.CFG\n"), std::string::npos);
 }
 
 TEST(CliProtocols, ListsEveryProgramWithTheBuiltIns) {
@@ -173,8 +174,8 @@ TEST(CliProtocols, ListsEveryProgramWithTheBuiltIns) {
             DescriptionBytes("ИМЯ \"DEMO\"\nЕСЛИ БАЙТЫ 1 1 xFF x7E 100 { РАЗМЕР 3 }\nУРОВЕНЬ 1\n"));
   const CliResult run = Cli("protocols --protocols '" + protocols.string() + "'", dir);
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out, "0 DEMO (" + (protocols / "demo.CFG").string() +
-                         ")\n"
+  EXPECT_EQ(run.out, "0 DEMO\n  Файл: " + (protocols / "demo.CFG").string() +
+                         "\n"
                          "  0000: C5  ЕСЛИ\n"
                          "  0001: C1 00 01 FF 00 00 00 00 00 00 00 7E 00 00 00 00 00 00 00 64  "
                          "БАЙТЫ 1 1 xFF x7E 100\n"

@@ -61,8 +61,11 @@ TEST(Loader, UnnamedDescriptionsAreNumberedWithinOneLoad) {
   EXPECT_EQ(Names(tables),
             (std::vector<std::string>{"Unnamed1", "X", "Unnamed2", "n/a", "Bad CRC"}));
   ASSERT_EQ(host.messages.size(), 2u);
-  EXPECT_NE(host.messages[0].text.find("Имя файла: \"1.CFG\""), std::string::npos);
-  EXPECT_NE(host.messages[1].text.find("Имя файла: \"3.CFG\""), std::string::npos);
+  // By the full path, so that the user knows which folder holds the file.
+  EXPECT_NE(host.messages[0].text.find("Имя файла: \"" + dir.file("1.CFG") + "\""),
+            std::string::npos);
+  EXPECT_NE(host.messages[1].text.find("Имя файла: \"" + dir.file("3.CFG") + "\""),
+            std::string::npos);
   // A second load numbers afresh.
   ASSERT_TRUE(LoadProtocols(dir.path(), tables, host));
   EXPECT_EQ(Names(tables)[0], "Unnamed1");
