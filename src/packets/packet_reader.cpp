@@ -154,8 +154,7 @@ bool startCapture(std::span<const uint8_t> view, PacketFileKind named, CHost& ho
   details.linkTypes = {variant.linkType};
   if (view.size() < kPcapHeaderSize + kPcapRecordHeaderSize) return false;
   start.kind = PacketFileKind::Pcap;
-  start.cursor.offset = kPcapHeaderSize;
-  start.cursor.bigEndian = variant.bigEndian;
+  start.cursor = PcapCursor(variant);
   return true;
 }
 

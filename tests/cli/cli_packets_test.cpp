@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "run_cli.h"
 #include "support/capture_files.h"
 #include "support/temp_dir.h"
@@ -65,8 +67,42 @@ TEST_F(CliPackets, ConvertThroughEveryFormatAndBack) {
   EXPECT_EQ(text.out, "01 02 03 \r\n\r\n\r\n\r\nAB \r\n\r\n");
 
   ASSERT_EQ(
-      runCli({"convert", dir.file("in.qpk"), dir.file("e.pcap"), "--linktype", "140"}).exitCode, 0);
-  EXPECT_EQ(readFile(dir.file("e.pcap"))[20], 140);
+      runCli({"convert", dir.file("in.qpk"), dir.file("e.pcap"), "--linktype", "65535"}).exitCode,
+      0);
+  const Bytes header = readFile(dir.file("e.pcap"));
+  EXPECT_EQ(Bytes(header.begin() + 20, header.begin() + 24), (Bytes{0xFF, 0xFF, 0, 0}));
+}
+
+TEST_F(CliPackets, CapturesKeepTheirLinkTypesAndTimes) {
+  PcapngImage ng;
+  ng.section(false).interface(1).interface(9).timed(0, {1}, 1'700'000'000'000'125, 1).timed(
+      1, {2, 3}, 1'700'000'002'500'125, 60);
+  writeFile(dir.file("a.pcapng"), ng.bytes());
+  const CliRun mixed = runCli({"convert", dir.file("a.pcapng"), dir.file("b.pcap")});
+  EXPECT_EQ(mixed.exitCode, 1);
+  EXPECT_NE(mixed.err.find("several link types (ETHERNET, PPP), and a PCAP file holds one: "
+                           "write PCAPNG"),
+            std::string::npos)
+      << mixed.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("b.pcap")));
+  ASSERT_EQ(runCli({"convert", dir.file("a.pcapng"), dir.file("b.pcapng")}).exitCode, 0);
+  const CliRun info = runCli({"info", dir.file("b.pcapng")});
+  EXPECT_NE(info.out.find("тип данных: ETHERNET, PPP\n  Начало: 2023-11-14T22:13:20.000125Z, "
+                          "конец: 2023-11-14T22:13:22.500125Z, длительность: 2,500000 с\n"),
+            std::string::npos)
+      << info.out;
+
+  // Longer than other tools read: written, with a warning.
+  for (size_t length : {262144u, 262145u}) {
+    writeFile(dir.file("long.lqpk"), lqpkImage({Bytes(length, 7)}));
+    const CliRun run = runCli({"convert", dir.file("long.lqpk"), dir.file("long.pcapng"),
+                               "--linktype", "1"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err.find("warning: packets longer than 262144 bytes make a PCAPNG file that "
+                           "other capture tools refuse; LQPK keeps them") != std::string::npos,
+              length == 262145u)
+        << run.err;
+  }
 }
 
 struct UsageCase {
@@ -79,6 +115,10 @@ TEST_F(CliPackets, UsageErrorsExitWithTwo) {
   const std::vector<UsageCase> cases = {
       {{"convert", in, dir.file("x.pcap")}, "PCAP output needs --linktype"},
       {{"convert", in, dir.file("x.pcap"), "--linktype", "NOPE"}, "unknown link type 'NOPE'"},
+      {{"convert", in, dir.file("x.pcap"), "--linktype", "65536"},
+       "link type 65536 is out of range (0-65535)"},
+      {{"convert", in, dir.file("x.pcapng"), "--linktype", "4294967296"},
+       "link type 4294967296 is out of range (0-65535)"},
       {{"convert", in, dir.file("x.zzz")}, "cannot tell the output format"},
       {{"convert", in, dir.file("x.qpk"), "--format", "pdf"}, "unknown format 'pdf'"},
       {{"convert", in, "-", "--format", "qpk"}, "only --format txt can be written to stdout"},

@@ -528,7 +528,7 @@ void TMainForm::FileSaveAs() {
   TMDIChild* child = activeChild();
   if (child == nullptr || !child->loaded()) return;
   QPointer<TMDIChild> guard(child);
-  const auto target = AskSaveTarget(*dialogs_, this);
+  const auto target = AskSaveTarget(*dialogs_, this, child->packets(), host_);
   if (!target || !guard) return;
   try {
     SaveWithMessages(child->packets(), target->fileName.toStdString(), target->writerFormat,
