@@ -38,8 +38,8 @@ std::string formatTime(int64_t time, bool nanoseconds, bool utc) {
   const Split s = split(time);
   const auto seconds = static_cast<time_t>(s.seconds);
   std::tm parts{};
-  const bool known = utc ? gmtime_r(&seconds, &parts) != nullptr
-                         : localtime_r(&seconds, &parts) != nullptr;
+  const bool known =
+      utc ? gmtime_r(&seconds, &parts) != nullptr : localtime_r(&seconds, &parts) != nullptr;
   if (!known) return "?";
   char text[64];
   if (utc)
@@ -94,8 +94,9 @@ std::string DescribeCaptureSpan(const PacketList& list) {
   // The difference of two int64 times may not fit int64: such a span is shown saturated.
   int64_t length;
   if (__builtin_sub_overflow(span->last, span->first, &length)) length = INT64_MAX;
-  return "Начало: " + FormatUtcTime(span->first, nine) + ", конец: " +
-         FormatUtcTime(span->last, nine) + ", длительность: " + FormatSeconds(length, nine) + " с";
+  return "Начало: " + FormatUtcTime(span->first, nine) +
+         ", конец: " + FormatUtcTime(span->last, nine) +
+         ", длительность: " + FormatSeconds(length, nine) + " с";
 }
 
 std::string PacketTimeStatus(const PacketList& list, size_t index, bool nanoseconds) {

@@ -118,8 +118,7 @@ uint32_t PacketEncoder::interfaceFor(uint16_t linkType) {
 }
 
 void PacketEncoder::writePcapng(const PACKET& packet) {
-  const uint16_t linkType =
-      packet.hasLinkType ? packet.linkType : static_cast<uint16_t>(linkType_);
+  const uint16_t linkType = packet.hasLinkType ? packet.linkType : static_cast<uint16_t>(linkType_);
   const uint32_t interface = interfaceFor(linkType);
   const uint32_t padding = (4 - packet.length % 4) % 4;
   const uint32_t length = 32 + packet.length + padding;

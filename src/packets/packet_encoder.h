@@ -21,8 +21,7 @@ enum class SaveFormat : int { Qpk = 1, Lqpk = 2, Pcap = 3, Txt = 4, Pcapng = 5 }
 // readers refuse longer packets, so it must cover the longest one.
 class PacketEncoder {
  public:
-  PacketEncoder(ByteSink& sink, SaveFormat format, uint32_t linkType,
-                uint32_t snapLength = 0xFFFF);
+  PacketEncoder(ByteSink& sink, SaveFormat format, uint32_t linkType, uint32_t snapLength = 0xFFFF);
   PacketEncoder(const PacketEncoder&) = delete;
   PacketEncoder& operator=(const PacketEncoder&) = delete;
 

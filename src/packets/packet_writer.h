@@ -46,6 +46,7 @@ enum class LongCaptures { Ask, Write };
 // failed write ("Ошибка"). `format` 0 means BIT. Returns true when the file
 // was written.
 bool SaveWithMessages(const PacketList& list, const std::string& fileName, int format,
-                      uint32_t linkType, CHost& host, LongCaptures longCaptures = LongCaptures::Ask);
+                      uint32_t linkType, CHost& host,
+                      LongCaptures longCaptures = LongCaptures::Ask);
 
 }  // namespace pakscope

@@ -159,9 +159,8 @@ WalkEnd walkSection(std::span<const uint8_t> view, PacketList* list, PacketArena
 }  // namespace
 
 int64_t PcapngInterface::timeOf(uint64_t ticks) const noexcept {
-  static constexpr uint64_t kPowersOfTen[10] = {1,         10,         100,         1'000,
-                                                10'000,    100'000,    1'000'000,   10'000'000,
-                                                100'000'000, 1'000'000'000};
+  static constexpr uint64_t kPowersOfTen[10] = {
+      1, 10, 100, 1'000, 10'000, 100'000, 1'000'000, 10'000'000, 100'000'000, 1'000'000'000};
   const unsigned exponent = resolution & 0x7F;
   const bool decimal = (resolution & 0x80) == 0;
   // The usual case: whole nanoseconds in one multiplication.

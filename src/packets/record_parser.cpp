@@ -84,12 +84,9 @@ WalkEnd walkRecords(std::span<const uint8_t> view, PacketList* list, PacketArena
 WalkEnd WalkRecords(std::span<const uint8_t> view, PacketFileKind kind, PacketList* list,
                     PacketArena& arena, RecordCursor& cursor) {
   switch (kind) {
-    case PacketFileKind::Qpk:
-      return walkRecords<PacketFileKind::Qpk>(view, list, arena, cursor);
-    case PacketFileKind::Lqpk:
-      return walkRecords<PacketFileKind::Lqpk>(view, list, arena, cursor);
-    case PacketFileKind::Pcap:
-      return walkRecords<PacketFileKind::Pcap>(view, list, arena, cursor);
+    case PacketFileKind::Qpk: return walkRecords<PacketFileKind::Qpk>(view, list, arena, cursor);
+    case PacketFileKind::Lqpk: return walkRecords<PacketFileKind::Lqpk>(view, list, arena, cursor);
+    case PacketFileKind::Pcap: return walkRecords<PacketFileKind::Pcap>(view, list, arena, cursor);
     case PacketFileKind::None:
     case PacketFileKind::Pcapng: break;
   }

@@ -76,8 +76,11 @@ TEST_F(CliPackets, ConvertThroughEveryFormatAndBack) {
 
 TEST_F(CliPackets, CapturesKeepTheirLinkTypesAndTimes) {
   PcapngImage ng;
-  ng.section(false).interface(1).interface(9).timed(0, {1}, 1'700'000'000'000'125, 1).timed(
-      1, {2, 3}, 1'700'000'002'500'125, 60);
+  ng.section(false)
+      .interface(1)
+      .interface(9)
+      .timed(0, {1}, 1'700'000'000'000'125, 1)
+      .timed(1, {2, 3}, 1'700'000'002'500'125, 60);
   writeFile(dir.file("a.pcapng"), ng.bytes());
   const CliRun mixed = runCli({"convert", dir.file("a.pcapng"), dir.file("b.pcap")});
   EXPECT_EQ(mixed.exitCode, 1);
@@ -96,8 +99,8 @@ TEST_F(CliPackets, CapturesKeepTheirLinkTypesAndTimes) {
   // Longer than other tools read: written, with a warning.
   for (size_t length : {262144u, 262145u}) {
     writeFile(dir.file("long.lqpk"), lqpkImage({Bytes(length, 7)}));
-    const CliRun run = runCli({"convert", dir.file("long.lqpk"), dir.file("long.pcapng"),
-                               "--linktype", "1"});
+    const CliRun run =
+        runCli({"convert", dir.file("long.lqpk"), dir.file("long.pcapng"), "--linktype", "1"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err.find("warning: packets longer than 262144 bytes make a PCAPNG file that "
                            "other capture tools refuse; LQPK keeps them") != std::string::npos,

@@ -20,8 +20,8 @@ bool have(const char* tool) {
 // tshark's "time length captured" lines, the time as whole nanoseconds cut to
 // `digits` places after the second.
 std::vector<std::string> fields(const std::string& path, int digits = 9) {
-  const std::string command = "tshark -r '" + path +
-                              "' -T fields -e frame.time_epoch -e frame.len -e frame.cap_len";
+  const std::string command =
+      "tshark -r '" + path + "' -T fields -e frame.time_epoch -e frame.len -e frame.cap_len";
   std::vector<std::string> lines;
   FILE* pipe = popen(command.c_str(), "r");
   char line[256];
@@ -64,7 +64,8 @@ TEST(CliPeers, CapturesComeBackAsTheOtherToolsReadThem) {
   std::vector<std::pair<std::string, Bytes>> sources;
   for (bool bigEndian : {false, true})
     for (bool nanoseconds : {false, true})
-      sources.push_back({bigEndian ? "be.pcap" : "le.pcap", classic(bigEndian, nanoseconds, random)});
+      sources.push_back(
+          {bigEndian ? "be.pcap" : "le.pcap", classic(bigEndian, nanoseconds, random)});
   // Two sections, three interfaces of two link types (ETHERNET, PPP).
   PcapngImage ng;
   auto packets = [&](uint32_t seed) {
@@ -75,7 +76,7 @@ TEST(CliPeers, CapturesComeBackAsTheOtherToolsReadThem) {
   ng.section(false).interface(1, 0, ng.option(9, 6, 1)).interface(9, 0, ng.option(9, 9, 1));
   packets(3);
   ng.section(true).interface(1, 0, ng.option(9, 0x94, 1));  // 2^-20 seconds
-  ng.interface(1, 0, ng.option(14, 1'000, 8));               // if_tsoffset
+  ng.interface(1, 0, ng.option(14, 1'000, 8));              // if_tsoffset
   packets(4);
   sources.push_back({"two.pcapng", ng.bytes()});
   for (auto& [name, image] : sources) {

@@ -79,8 +79,8 @@ class DialogsTest : public QObject {
       auto* buttons = form->findChild<QDialogButtonBox*>();
       buttons->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
     });
-    const std::optional<uint32_t> chosen = TLinkTypeForm::choose(
-        nullptr, preset < 0 ? std::nullopt : std::optional<uint16_t>(preset));
+    const std::optional<uint32_t> chosen =
+        TLinkTypeForm::choose(nullptr, preset < 0 ? std::nullopt : std::optional<uint16_t>(preset));
     QCOMPARE(chosen ? static_cast<int>(*chosen) : -1, expected);
     QCOMPARE(shownRows, rows);
   }
@@ -223,9 +223,10 @@ class DialogsTest : public QObject {
     dialogs.saves.push_back({pcap, 4});
     host.answers.push_back(MsgResult::No);
     QVERIFY(!AskSaveTarget(dialogs, nullptr, mixed, host).has_value());
-    QCOMPARE(host.messages.back().text, std::string("Пакеты списка имеют разные типы данных: "
-                                                    "ETHERNET, PPP.\r\nФайл PCAP хранит один тип "
-                                                    "данных.\r\nСохранить список в формате PCAPNG?"));
+    QCOMPARE(host.messages.back().text,
+             std::string("Пакеты списка имеют разные типы данных: "
+                         "ETHERNET, PPP.\r\nФайл PCAP хранит один тип "
+                         "данных.\r\nСохранить список в формате PCAPNG?"));
     dialogs.saves.push_back({pcap, 4});
     host.answers.push_back(MsgResult::Yes);
     dialogs.linkTypes.push_back(1);

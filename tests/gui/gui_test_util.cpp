@@ -1,9 +1,9 @@
 #include "gui_test_util.h"
 
-#include "packets/link_types.h"
-
 #include <QColor>
 #include <algorithm>
+
+#include "packets/link_types.h"
 
 namespace pakscope::test {
 

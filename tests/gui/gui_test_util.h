@@ -23,7 +23,7 @@ class ScriptedDialogs : public TFileDialogs {
  public:
   std::deque<std::pair<QString, int>> saves;  // file name, type entry 1..6
   std::deque<QString> opens;
-  std::deque<std::optional<int>> linkTypes;  // chooser positions
+  std::deque<std::optional<int>> linkTypes;      // chooser positions
   std::vector<std::optional<uint16_t>> presets;  // what the chooser opened on
   std::deque<QString> textFiles;
   int saveAsked = 0, openAsked = 0, linkTypeAsked = 0, textFileAsked = 0;

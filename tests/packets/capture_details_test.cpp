@@ -34,8 +34,8 @@ std::vector<Details> load(const std::string& path) {
 }
 
 void PrintTo(const Details& d, std::ostream* os) {
-  *os << "{" << d.time << ", " << (d.link ? std::to_string(*d.link) : "none") << ", "
-      << d.original << ", " << d.captured << "}";
+  *os << "{" << d.time << ", " << (d.link ? std::to_string(*d.link) : "none") << ", " << d.original
+      << ", " << d.captured << "}";
 }
 
 TEST(CaptureDetails, PcapngInterfacesGiveTimeLinkTypeAndLength) {

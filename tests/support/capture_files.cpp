@@ -100,8 +100,7 @@ PcapngImage& PcapngImage::section(bool bigEndian) {
   return block(0x0A0D0D0A, body);
 }
 
-PcapngImage& PcapngImage::interface(uint16_t linkType, uint32_t snapLength,
-                                    const Bytes& options) {
+PcapngImage& PcapngImage::interface(uint16_t linkType, uint32_t snapLength, const Bytes& options) {
   Bytes body;
   put(body, linkType, 2);
   put(body, 0, 2);

@@ -31,15 +31,31 @@ TEST(CaptureKeeping, EachOperationKeepsOrDropsTheCaptureDetails) {
       {"save by colour", [](PacketList& l) { l = *CopiesOfColour(l, 1, 1); }, true, true, true},
       {"invert", [](PacketList& l) { InvertPackets(l); }, true, true, true},
       {"reverse", [](PacketList& l) { ReverseBits(l); }, true, true, true},
-      {"cut", [&](PacketList& l) { replace(l, CutPackets(l, {1, 1}, {})); }, true, true, true},
-      {"cut bits", [&](PacketList& l) { replace(l, CutPackets(l, {3, 0, false, true}, {})); },
+      {"cut",
+       [&](PacketList& l) {
+         replace(l, CutPackets(l, {1, 1}, {}));
+       },
+       true, true, true},
+      {"cut bits",
+       [&](PacketList& l) {
+         replace(l, CutPackets(l, {3, 0, false, true}, {}));
+       },
        true, true, true},
       {"pad", [&](PacketList& l) { replace(l, PadPackets(l, 9, 0, {})); }, true, true, true},
-      {"append", [](PacketList& l) { PacketList a; AppendPackets(a, std::move(l)); l = std::move(a); },
+      {"append",
+       [](PacketList& l) {
+         PacketList a;
+         AppendPackets(a, std::move(l));
+         l = std::move(a);
+       },
        true, true, true},
       {"split head", [](PacketList& l) { BreakPacket(l, 0, 2); }, true, true, false},
-      {"split tail", [](PacketList& l) { BreakPacket(l, 0, 2); l.erase(l.begin()); }, true, true,
-       false},
+      {"split tail",
+       [](PacketList& l) {
+         BreakPacket(l, 0, 2);
+         l.erase(l.begin());
+       },
+       true, true, false},
       {"join", [](PacketList& l) { ConcatPackets(l, 1); }, true, true, false},
       {"bytes to bits", [](PacketList& l) { ExpandBits(l); }, false, false, false},
       {"bits to bytes", [](PacketList& l) { PackBits(l); }, false, false, false},

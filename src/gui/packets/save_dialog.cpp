@@ -119,8 +119,7 @@ std::optional<QString> TFileDialogs::askTextFile(QWidget* parent, bool save,
   return dialog.selectedFiles().front();
 }
 
-std::optional<uint32_t> TFileDialogs::askLinkType(QWidget* parent,
-                                                  std::optional<uint16_t> preset) {
+std::optional<uint32_t> TFileDialogs::askLinkType(QWidget* parent, std::optional<uint16_t> preset) {
   return TLinkTypeForm::choose(parent, preset);
 }
 
@@ -161,8 +160,7 @@ std::optional<SaveTarget> AskSaveTarget(TFileDialogs& dialogs, QWidget* parent,
     // The dialog asked about replacing the name the user typed, not this one.
     if (renamed != target.fileName && QFileInfo::exists(renamed) &&
         host.messageBox("Файл " + renamed.toStdString() + " уже существует.\r\nЗаменить его?",
-                        "Подтверждение", MsgButtons::YesNo,
-                        MsgIcon::Question) != MsgResult::Yes)
+                        "Подтверждение", MsgButtons::YesNo, MsgIcon::Question) != MsgResult::Yes)
       return std::nullopt;
     target.fileName = renamed;
   }

@@ -447,10 +447,10 @@ void TMDIChild::UpdateListStatus() {
 }
 
 void TMDIChild::updateTimeStatus() {
-  panels_[7]->setText(rowIsPacket() ? Q(PacketTimeStatus(packets_,
-                                                         static_cast<size_t>(currentRow_) - 1,
-                                                         nanosecondTimes_))
-                                    : QString());
+  panels_[7]->setText(
+      rowIsPacket()
+          ? Q(PacketTimeStatus(packets_, static_cast<size_t>(currentRow_) - 1, nanosecondTimes_))
+          : QString());
 }
 
 void TMDIChild::ApplyFont(const QFont& font) {
