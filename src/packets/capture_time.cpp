@@ -50,7 +50,10 @@ std::string formatTime(int64_t time, bool nanoseconds, bool utc) {
     std::snprintf(text, sizeof text, "%02d.%02d.%04lld %02d:%02d:%02d.", parts.tm_mday,
                   parts.tm_mon + 1, static_cast<long long>(parts.tm_year) + 1900, parts.tm_hour,
                   parts.tm_min, parts.tm_sec);
-  return text + fraction(s.nanoseconds, nanoseconds) + (utc ? "Z" : "");
+  std::string out(text);
+  out += fraction(s.nanoseconds, nanoseconds);
+  if (utc) out += 'Z';
+  return out;
 }
 
 }  // namespace
@@ -70,9 +73,16 @@ std::string FormatLocalTime(int64_t time, bool nanoseconds) {
 }
 
 std::string FormatSeconds(int64_t span, bool nanoseconds) {
-  if (span < 0) return "-" + FormatSeconds(span == INT64_MIN ? INT64_MAX : -span, nanoseconds);
+  std::string text;
+  if (span < 0) {
+    text.push_back('-');
+    span = span == INT64_MIN ? INT64_MAX : -span;
+  }
   const Split s = split(span);
-  return std::to_string(s.seconds) + "," + fraction(s.nanoseconds, nanoseconds);
+  text += std::to_string(s.seconds);
+  text += ',';
+  text += fraction(s.nanoseconds, nanoseconds);
+  return text;
 }
 
 std::optional<CaptureSpan> CaptureSpanOf(const PacketList& list) noexcept {

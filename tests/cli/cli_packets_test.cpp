@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 
@@ -112,29 +113,25 @@ TEST_F(CliPackets, CapturesKeepTheirLinkTypesAndTimes) {
 // The program's own formats do not change with what captures now carry: the
 // samples convert to the bytes they always did.
 TEST_F(CliPackets, OwnFormatsOfTheSamplesStayByteIdentical) {
-  const std::string samples = std::string(PAKSCOPE_SOURCE_DIR) + "/samples/";
-  std::filesystem::copy_file(samples + "sample.bit", dir.file("s.bit"));
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {samples + "sample.pcap|a.qpk",
-       "a7da925786bd59c5281d619472b8b6441cba2b6629513c72c26de7fdc1886399"},
-      {samples + "sample.pcap|a.lqpk",
+  const std::string samples = std::string(PAKSCOPE_SOURCE_DIR) + "/samples/sample.";
+  std::filesystem::copy_file(samples + "bit", dir.file("s.bit"));
+  const std::vector<std::array<std::string, 3>> cases = {
+      {samples + "pcap", "qpk", "a7da925786bd59c5281d619472b8b6441cba2b6629513c72c26de7fdc1886399"},
+      {samples + "pcap", "lqpk",
        "bc1ae6b1bd12f3b69135471d783d6ffd2194ffb444bb0640314ef0c985f8b0b3"},
-      {samples + "sample.pcap|a.bit",
-       "b7f9a807056c28a1458a8b13ac630017dd66e421f065b9f156015ba46228c915"},
-      {samples + "sample.pcap|a.txt",
-       "69d1c5c5b1ebf61b86eabcf141d5764618109713717ddf23bb2827a4a604eff8"},
-      {dir.file("s.bit") + "|b.qpk",
+      {samples + "pcap", "bit", "b7f9a807056c28a1458a8b13ac630017dd66e421f065b9f156015ba46228c915"},
+      {samples + "pcap", "txt", "69d1c5c5b1ebf61b86eabcf141d5764618109713717ddf23bb2827a4a604eff8"},
+      {dir.file("s.bit"), "qpk",
        "f18380f551c9db3528cbe7c2121d04cb17e4a4b0962d317ad8c59071ddf0a326"},
   };
-  for (const auto& [io, hash] : cases) {
-    const std::string in = io.substr(0, io.find('|')), out = dir.file(io.substr(io.find('|') + 1));
+  for (const auto& [in, format, hash] : cases) {
+    const std::string out = dir.file("out." + format);
     ASSERT_EQ(runCli({"convert", in, out, "--yes"}).exitCode, 0) << out;
     char sum[65] = {};
     FILE* pipe = popen(("sha256sum '" + out + "'").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
     EXPECT_EQ(std::fread(sum, 1, 64, pipe), 64u);
     pclose(pipe);
-    EXPECT_EQ(std::string(sum), hash) << out;
+    EXPECT_EQ(std::string(sum), hash) << in << " as " << format;
   }
 }
 

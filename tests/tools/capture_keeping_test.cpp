@@ -13,67 +13,44 @@
 namespace pakscope {
 namespace {
 
-struct Row {
-  const char* name;
-  std::function<void(PacketList&)> run;
-  bool time, link, original;  // what the first packet of the result keeps
-};
+using L = PacketList;
 
 TEST(CaptureKeeping, EachOperationKeepsOrDropsTheCaptureDetails) {
-  const auto replace = [](PacketList& list, std::optional<PacketList> made) {
-    ASSERT_TRUE(made.has_value());
-    list = std::move(*made);
+  // What the first packet of the result keeps: t time, l link type, o original length.
+  // clang-format off
+  const std::vector<std::tuple<const char*, std::function<void(L&)>, std::string>> rows = {
+      {"copy", [](L& l) { l = ClonePacketList(l); }, "tlo"},
+      {"keep by byte", [](L& l) { FilterByByte(l, 1, 1, ByteFilter::Keep); }, "tlo"},
+      {"save by colour", [](L& l) { l = *CopiesOfColour(l, 1, 1); }, "tlo"},
+      {"invert", [](L& l) { InvertPackets(l); }, "tlo"},
+      {"reverse", [](L& l) { ReverseBits(l); }, "tlo"},
+      {"cut", [](L& l) { l = *CutPackets(l, CutSettings{1, 1}, {}); }, "tlo"},
+      {"cut bits", [](L& l) { l = *CutPackets(l, CutSettings{3, 0, false, true}, {}); }, "tlo"},
+      {"pad", [](L& l) { l = *PadPackets(l, 9, 0, {}); }, "tlo"},
+      {"append", [](L& l) { AppendPackets(l, test::makeList({{1}})); }, "tlo"},
+      {"split head", [](L& l) { BreakPacket(l, 0, 2); }, "tl"},
+      {"split tail", [](L& l) { BreakPacket(l, 0, 2), l.erase(l.begin()); }, "tl"},
+      {"join", [](L& l) { ConcatPackets(l, 1); }, "tl"},
+      {"bytes to bits", [](L& l) { ExpandBits(l); }, ""},
+      {"bits to bytes", [](L& l) { PackBits(l); }, ""},
+      {"paste", [](L& l) { l = *ParsePastedHex("01 02 03\r\n"); }, ""},
   };
-  const std::vector<Row> rows = {
-      {"copy", [](PacketList& l) { l = ClonePacketList(l); }, true, true, true},
-      {"keep by byte", [](PacketList& l) { FilterByByte(l, 1, 1, ByteFilter::Keep); }, true, true,
-       true},
-      {"save by colour", [](PacketList& l) { l = *CopiesOfColour(l, 1, 1); }, true, true, true},
-      {"invert", [](PacketList& l) { InvertPackets(l); }, true, true, true},
-      {"reverse", [](PacketList& l) { ReverseBits(l); }, true, true, true},
-      {"cut",
-       [&](PacketList& l) {
-         replace(l, CutPackets(l, {1, 1}, {}));
-       },
-       true, true, true},
-      {"cut bits",
-       [&](PacketList& l) {
-         replace(l, CutPackets(l, {3, 0, false, true}, {}));
-       },
-       true, true, true},
-      {"pad", [&](PacketList& l) { replace(l, PadPackets(l, 9, 0, {})); }, true, true, true},
-      {"append",
-       [](PacketList& l) {
-         PacketList a;
-         AppendPackets(a, std::move(l));
-         l = std::move(a);
-       },
-       true, true, true},
-      {"split head", [](PacketList& l) { BreakPacket(l, 0, 2); }, true, true, false},
-      {"split tail",
-       [](PacketList& l) {
-         BreakPacket(l, 0, 2);
-         l.erase(l.begin());
-       },
-       true, true, false},
-      {"join", [](PacketList& l) { ConcatPackets(l, 1); }, true, true, false},
-      {"bytes to bits", [](PacketList& l) { ExpandBits(l); }, false, false, false},
-      {"bits to bytes", [](PacketList& l) { PackBits(l); }, false, false, false},
-      {"paste", [](PacketList& l) { l = *ParsePastedHex("01 02 03\r\n"); }, false, false, false},
-  };
-  for (const Row& row : rows) {
-    PacketList list = test::makeList({{1, 2, 3, 4}, {5, 6, 7, 8}});
+  // clang-format on
+  for (const auto& [name, run, keeps] : rows) {
+    L list = test::makeList({{1, 2, 3, 4}, {5, 6, 7, 8}});
     for (int i = 0; i < 2; ++i) {
       list[i].time = 1'000 + i;
       list[i].setLink(static_cast<uint16_t>(9 + i));
       list[i].wireLength = 100 + i;
     }
-    row.run(list);
-    ASSERT_FALSE(list.empty()) << row.name;
+    run(list);
+    ASSERT_FALSE(list.empty()) << name;
     const PACKET& p = list.front();
-    EXPECT_EQ(p.time, row.time ? 1'000 : kNoTime) << row.name;
-    EXPECT_EQ(p.link(), row.link ? std::optional<uint16_t>(9) : std::nullopt) << row.name;
-    EXPECT_EQ(p.originalLength(), row.original ? 100 : p.length) << row.name;
+    EXPECT_EQ(p.time, keeps.find('t') != std::string::npos ? 1'000 : kNoTime) << name;
+    EXPECT_EQ(p.link(),
+              keeps.find('l') != std::string::npos ? std::optional<uint16_t>(9) : std::nullopt)
+        << name;
+    EXPECT_EQ(p.originalLength(), keeps.find('o') != std::string::npos ? 100 : p.length) << name;
   }
 }
 
