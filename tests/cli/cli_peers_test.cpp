@@ -45,7 +45,11 @@ TEST(CliPeers, CapturesComeBackAsTheOtherToolsReadThem) {
   for (bool bigEndian : {false, true})
     for (bool nanoseconds : {false, true})
       sources.push_back(
-          {bigEndian ? "be.pcap" : "le.pcap", classic(bigEndian, nanoseconds, random)});
+          {"a.pcap", pcapVariantImage(randomPackets(9, 1, 90, 2), bigEndian, nanoseconds)});
+  Bytes truncated = pcapImage({});
+  for (const Bytes& p : randomPackets(9, 1, 90, 5))
+    appendPcapRecord(truncated, p, static_cast<uint32_t>(p.size() + 1400));
+  sources.push_back({"t.pcap", truncated});
   // Two sections, three interfaces of two link types (ETHERNET, PPP).
   std::mt19937 random(15);
   PcapngImage ng;
