@@ -158,18 +158,14 @@ WalkEnd walkSection(std::span<const uint8_t> view, PacketList* list, PacketArena
 
 }  // namespace
 
-int64_t PcapngInterface::timeOf(uint64_t ticks) const noexcept {
-  static constexpr uint64_t kPowersOfTen[10] = {
-      1, 10, 100, 1'000, 10'000, 100'000, 1'000'000, 10'000'000, 100'000'000, 1'000'000'000};
+namespace {
+constexpr uint64_t kPowersOfTen[10] = {1,       10,        100,        1'000,       10'000,
+                                       100'000, 1'000'000, 10'000'000, 100'000'000, 1'000'000'000};
+}  // namespace
+
+int64_t PcapngInterface::exactTimeOf(uint64_t ticks) const noexcept {
   const unsigned exponent = resolution & 0x7F;
   const bool decimal = (resolution & 0x80) == 0;
-  // The usual case: whole nanoseconds in one multiplication.
-  if (decimal && exponent <= 9 && offsetSeconds == 0) {
-    uint64_t nanoseconds;
-    if (!__builtin_mul_overflow(ticks, kPowersOfTen[9 - exponent], &nanoseconds) &&
-        nanoseconds <= uint64_t{INT64_MAX})
-      return static_cast<int64_t>(nanoseconds);
-  }
   Wide nanoseconds;
   if (!decimal) {
     nanoseconds = (Wide{ticks} * kNanosecondsPerSecond) >> exponent;
@@ -209,6 +205,14 @@ PcapngInterface ReadInterface(const uint8_t* block, uint32_t length, bool bigEnd
           static_cast<int64_t>(bigEndian ? first << 32 | second : second << 32 | first);
     }
     at += 4 + padded;
+  }
+  const unsigned exponent = interface.resolution & 0x7F;
+  if ((interface.resolution & 0x80) == 0 && exponent <= 9 && interface.offsetSeconds == 0) {
+    interface.scale = kPowersOfTen[9 - exponent];
+    interface.fastLimit = INT64_MAX / interface.scale;
+  } else {
+    interface.fastLimit = 0;  // every time stamp takes the exact way
+    interface.scale = 0;
   }
   return interface;
 }

@@ -20,9 +20,18 @@ struct PcapngInterface {
   uint8_t resolution = 6;
   int64_t offsetSeconds = 0;  // if_tsoffset, added to every time stamp
 
+  // Set by ReadInterface: a decimal resolution of whole nanoseconds or coarser
+  // without an offset converts with one multiplication, below fastLimit ticks.
+  uint64_t scale = 1000;
+  uint64_t fastLimit = INT64_MAX / 1000;
+
   // Nanoseconds since 1970 of a time stamp in this interface's units,
   // saturated to the int64 range (never kNoTime).
-  int64_t timeOf(uint64_t ticks) const noexcept;
+  int64_t timeOf(uint64_t ticks) const noexcept {
+    if (ticks < fastLimit) return static_cast<int64_t>(ticks * scale);
+    return exactTimeOf(ticks);
+  }
+  int64_t exactTimeOf(uint64_t ticks) const noexcept;
 };
 
 // The interface an Interface Description Block describes; `block` holds
