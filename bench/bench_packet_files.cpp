@@ -1,7 +1,8 @@
 // Loading and freeing of large captures: OpenPacketFile on QPK, PCAP (all four
 // variants) and pcapng files of 4,000,000 packets of 40 to 160 bytes, against a
 // floor (map, allocate and copy each record into a list of owning pointers)
-// and, when present, a libpcap loop.
+// and, when present, a libpcap loop. Then the PCAP and PCAPNG writers on the
+// same list, with times and link types as a capture has them.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <malloc.h>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "bench_list.h"
+#include "packets/byte_sink.h"
 #include "packets/host.h"
 #include "packets/mapped_file.h"
 #include "packets/packet_reader.h"
@@ -258,6 +260,39 @@ BENCHMARK_CAPTURE(floorBenchmark, pcap, true)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
+void writeBenchmark(benchmark::State& state, SaveFormat format) {
+  static const PacketList list = [] {
+    PacketList made = bench::MakeBenchmarkList(kPackets);
+    for (size_t i = 0; i < made.size(); ++i) {
+      made[i].time = 1'700'000'000'000'000'000 + int64_t(i) * 125'000;
+      made[i].setLink(1);
+    }
+    return made;
+  }();
+  const std::string path = (captures().folder / "written").string();
+  uint64_t bytes = 0;
+  for (auto _ : state) {
+    FileHandle fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600));
+    ByteSink sink(fd.get());
+    WritePackets(list, format, 1, sink);
+    if (!sink.flush()) state.SkipWithError("the write failed");
+    state.PauseTiming();
+    bytes = std::filesystem::file_size(path);
+    std::filesystem::remove(path);
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(int64_t(state.iterations() * kPackets));
+  state.SetBytesProcessed(int64_t(state.iterations() * bytes));
+}
+BENCHMARK_CAPTURE(writeBenchmark, pcap, SaveFormat::Pcap)
+    ->Name("WritePackets/pcap")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(writeBenchmark, pcapng, SaveFormat::Pcapng)
+    ->Name("WritePackets/pcapng")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
 // Prints the ratios the targets are stated in, after the usual table.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
@@ -283,6 +318,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
     ratio("OpenPacketFile/pcapng/iterations:3", "libpcap_next_ex/pcapng/iterations:3");
     ratio("OpenPacketFile/pcap-big-endian/iterations:3", "OpenPacketFile/pcap/iterations:3");
     ratio("OpenPacketFile/pcap-nanoseconds/iterations:3", "OpenPacketFile/pcap/iterations:3");
+    std::printf("Writers (target: pcapng >= 0.9 x pcap):\n");
+    ratio("WritePackets/pcapng/iterations:3", "WritePackets/pcap/iterations:3");
   }
   std::map<std::string, double> rates;
 };

@@ -2,6 +2,7 @@
 
 #include "commands.h"
 #include "open_file.h"
+#include "packets/capture_time.h"
 
 namespace pakscope::cli {
 
@@ -35,6 +36,8 @@ int runInfo(const InfoArgs& args) {
               << "  Длина мин: " << MinPacketLength(list) << " макс: " << MaxPacketLength(list)
               << '\n'
               << "  " << DescribeFormat(details) << '\n';
+    if (const std::string span = DescribeCaptureSpan(list); !span.empty())
+      std::cout << "  " << span << '\n';
   }
   return status;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <optional>
 #include <string>
 
 #include "packets/packet.h"
@@ -20,12 +21,14 @@ void addOutputOptions(CLI::App& command, OutputArgs& args);
 // an unknown format or link type, so a command checks this before loading.
 struct OutputTarget {
   int format = 0;  // writer format index, 0 = BIT
-  uint32_t linkType = 0;
+  // --linktype: the link type of the packets that carry none.
+  std::optional<uint16_t> linkType;
   bool toStdout = false;
 };
 OutputTarget resolveOutput(const OutputArgs& args);
 
-// Writes the list; reports failures and returns the exit code.
+// Writes the list; reports failures and returns the exit code. Throws
+// UsageError when a capture format needs --linktype for packets without one.
 int writeOutput(const PacketList& list, const OutputArgs& args, const OutputTarget& target,
                 TerminalHost& host);
 

@@ -35,8 +35,11 @@ void rewriteEveryPacket(PacketList& list, uint32_t (*newLength)(uint32_t) noexce
     fill(p, bytes.get(), length);
     fresh.push_back(std::move(bytes));
   }
-  for (size_t i = 0; i < list.size(); ++i)
+  // The bytes are new: the capture's time, link type and length no longer describe them.
+  for (size_t i = 0; i < list.size(); ++i) {
     list[i].assign(newLength(list[i].length), std::move(fresh[i]));
+    list[i].dropCapture();
+  }
 }
 
 uint64_t totalAfter(const PacketList& list, uint32_t (*newLength)(uint32_t) noexcept) noexcept {
@@ -96,9 +99,14 @@ bool BreakPacket(PacketList& list, size_t index, uint32_t position) {
   PACKET tail = PACKET(source.bytes().subspan(position));
   tail.color = source.color;
   tail.setLayers(source.layers());
+  // Both parts were captured at the packet's time on its link, but neither is
+  // the packet whose wire length the capture recorded.
+  tail.time = source.time;
+  tail.setLink(source.link());
   list.insert(list.begin() + static_cast<ptrdiff_t>(index) + 1, std::move(tail));
   // The head keeps its block: the bytes past its new length are simply unused.
   list[index].length = position;
+  list[index].wireLength = 0;
   return true;
 }
 
@@ -112,7 +120,9 @@ bool ConcatPackets(PacketList& list, size_t index) {
   if (first.length) std::memcpy(joined.data.get(), first.data.get(), first.length);
   if (second.length)
     std::memcpy(joined.data.get() + first.length, second.data.get(), second.length);
+  // The joined packet keeps the earlier one's time and link type.
   first.assign(length, std::move(joined.data));
+  first.wireLength = 0;
   list.erase(list.begin() + static_cast<ptrdiff_t>(index));
   return true;
 }

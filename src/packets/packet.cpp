@@ -23,6 +23,7 @@ PACKET PACKET::clone() const {
   PACKET copy(bytes());
   copy.color = color;
   copy.setLayers(layers());
+  copy.keepCaptureOf(*this);
   return copy;
 }
 
@@ -55,6 +56,20 @@ PacketList ClonePacketList(const PacketList& list) {
   copy.reserve(list.size());
   for (const PACKET& p : list) copy.push_back(p.clone());
   return copy;
+}
+
+ListLinkTypes LinkTypesOf(const PacketList& list) {
+  ListLinkTypes found;
+  std::vector<bool> seen(65536);
+  for (const PACKET& p : list) {
+    if (!p.hasLinkType) {
+      found.without++;
+    } else if (!seen[p.linkType]) {
+      seen[p.linkType] = true;
+      found.types.push_back(p.linkType);
+    }
+  }
+  return found;
 }
 
 }  // namespace pakscope

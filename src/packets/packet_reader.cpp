@@ -85,16 +85,16 @@ void runWalk(void* context) {
 
 // Grows the list ahead of the next stretch of records (at most 20,000 packets)
 // instead of letting it double: to the count the records so far extrapolate
-// to, but never more than the rest of the view can hold, nor more than four
-// times the packets read, since the first records may be far smaller than the
-// rest.
+// to, with 3 % to spare (the spare room costs every packet its share), but never more than the rest
+// of the view can hold, nor more than four times the packets read, since the first records may be
+// far smaller than the rest.
 void reserveAhead(PacketList& list, const RecordCursor& cursor, uint64_t viewSize,
                   uint64_t minimumRecord) {
   if (list.capacity() - list.size() >= kProgressPacketStep || cursor.count == 0) return;
   const uint64_t read = list.size();
   const uint64_t rest = (viewSize - std::min(cursor.offset, viewSize)) / minimumRecord + 1;
   const uint64_t extrapolated =
-      viewSize / std::max<uint64_t>(cursor.offset / cursor.count, 1) * 17 / 16;
+      viewSize / std::max<uint64_t>(cursor.offset / cursor.count, 1) * 33 / 32;
   uint64_t wanted = std::min({extrapolated, read * 4, read + rest});
   wanted = std::max(wanted, read + std::min<uint64_t>(kProgressPacketStep, rest));
   if (wanted > list.capacity()) list.reserve(static_cast<size_t>(wanted));
@@ -154,8 +154,7 @@ bool startCapture(std::span<const uint8_t> view, PacketFileKind named, CHost& ho
   details.linkTypes = {variant.linkType};
   if (view.size() < kPcapHeaderSize + kPcapRecordHeaderSize) return false;
   start.kind = PacketFileKind::Pcap;
-  start.cursor.offset = kPcapHeaderSize;
-  start.cursor.bigEndian = variant.bigEndian;
+  start.cursor = PcapCursor(variant);
   return true;
 }
 

@@ -1,40 +1,8 @@
 #include "packets/packet_writer.h"
 
 #include <algorithm>
-#include <array>
 
 namespace pakscope {
-
-namespace {
-
-void put16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-void writeText(const PACKET& packet, ByteSink& sink) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  // Built in pieces so that a packet of any length needs no buffer of its size.
-  std::array<uint8_t, 3 * 4096> text;
-  size_t used = 0;
-  for (uint8_t b : packet.bytes()) {
-    text[used++] = static_cast<uint8_t>(kDigits[b >> 4]);
-    text[used++] = static_cast<uint8_t>(kDigits[b & 15]);
-    text[used++] = ' ';
-    if (used == text.size()) {
-      sink.write(std::span(text.data(), used));
-      used = 0;
-    }
-  }
-  sink.write(std::span(text.data(), used));
-  sink.write(std::string_view("\r\n\r\n"));
-}
-
-}  // namespace
 
 bool FitsQpk(const PacketList& list) {
   for (const PACKET& p : list)
@@ -42,40 +10,14 @@ bool FitsQpk(const PacketList& list) {
   return true;
 }
 
+bool FitsCaptureTools(const PacketList& list) {
+  return MaxPacketLength(list) <= kCaptureToolsMaxLength;
+}
+
 void WritePackets(const PacketList& list, SaveFormat format, uint32_t linkType, ByteSink& sink) {
-  uint8_t header[24];
-  if (format == SaveFormat::Pcap) {
-    put32(header, 0xA1B2C3D4);
-    put16(header + 4, 2);
-    put16(header + 6, 4);
-    put32(header + 8, 0);
-    put32(header + 12, 0);
-    // Readers refuse packets longer than the declared snapshot length.
-    put32(header + 16, std::max<uint32_t>(0xFFFF, MaxPacketLength(list)));
-    put32(header + 20, linkType);
-    sink.write(std::span(header, 24));
-  }
-  for (const PACKET& packet : list) {
-    switch (format) {
-      case SaveFormat::Qpk:
-        put16(header, packet.length);
-        sink.write(std::span(header, 2));
-        break;
-      case SaveFormat::Lqpk:
-        put32(header, packet.length);
-        sink.write(std::span(header, 4));
-        break;
-      case SaveFormat::Pcap:
-        put32(header, 0);
-        put32(header + 4, 0);
-        put32(header + 8, packet.length);
-        put32(header + 12, packet.length);
-        sink.write(std::span(header, 16));
-        break;
-      case SaveFormat::Txt: writeText(packet, sink); continue;
-    }
-    sink.write(packet.bytes());
-  }
+  PacketEncoder encoder(sink, format, linkType, std::max<uint32_t>(0xFFFF, MaxPacketLength(list)));
+  encoder.write(list);
+  encoder.finish();
 }
 
 void WriteHeaderless(const PacketList& list, ByteSink& sink) {
@@ -98,8 +40,14 @@ bool SaveHeaderless(const PacketList& list, const std::string& fileName) {
   return file.commit();
 }
 
+std::string LongCaptureText(SaveFormat format) {
+  return std::string("Пакеты длиннее 262144 байт другие программы не читают из файлов ") +
+         (format == SaveFormat::Pcapng ? "PCAPNG" : "PCAP") +
+         ".\r\nТакие пакеты сохраняет формат LQPK.\r\nСохранить всё равно?";
+}
+
 bool SaveWithMessages(const PacketList& list, const std::string& fileName, int format,
-                      uint32_t linkType, CHost& host) {
+                      uint32_t linkType, CHost& host, LongCaptures longCaptures) {
   if (format == static_cast<int>(SaveFormat::Qpk) && !FitsQpk(list)) {
     host.messageBox(
         "Пакеты длиннее 65535 байт нельзя сохранить в формате QPK.\r\nСохраните их в формате "
@@ -107,6 +55,12 @@ bool SaveWithMessages(const PacketList& list, const std::string& fileName, int f
         "Ограничение", MsgButtons::Ok, MsgIcon::Exclamation);
     return false;
   }
+  const bool capture = format == static_cast<int>(SaveFormat::Pcap) ||
+                       format == static_cast<int>(SaveFormat::Pcapng);
+  if (capture && longCaptures == LongCaptures::Ask && !FitsCaptureTools(list) &&
+      host.messageBox(LongCaptureText(static_cast<SaveFormat>(format)), "Ограничение",
+                      MsgButtons::YesNo, MsgIcon::Question) != MsgResult::Yes)
+    return false;
   const bool written =
       format == 0 ? SaveHeaderless(list, fileName)
                   : SavePacketFile(list, fileName, static_cast<SaveFormat>(format), linkType);

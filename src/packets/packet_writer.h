@@ -6,15 +6,16 @@
 #include "packets/byte_sink.h"
 #include "packets/host.h"
 #include "packets/packet.h"
+#include "packets/packet_encoder.h"
 
 namespace pakscope {
 
-// Writer formats of SavePacketFile.
-enum class SaveFormat : int { Qpk = 1, Lqpk = 2, Pcap = 3, Txt = 4 };
-
 inline constexpr uint32_t kQpkMaxLength = 65535;
+// Other capture tools refuse libpcap and pcapng packets longer than this.
+inline constexpr uint32_t kCaptureToolsMaxLength = 262144;
 
-// Writes `list` as QPK, LQPK, libpcap (with `linkType` in the header) or
+// Writes `list` as QPK, LQPK, libpcap (with `linkType` in the header), pcapng
+// (`linkType` for the packets that carry none) or
 // hexadecimal text. Returns false when the file could not be created or
 // completely written (the target is then left as it was), and when a QPK save
 // holds a packet longer than 65,535 bytes (nothing is written).
@@ -30,11 +31,22 @@ void WriteHeaderless(const PacketList& list, ByteSink& sink);
 
 // True when every packet fits a QPK record.
 bool FitsQpk(const PacketList& list);
+// True when no packet is longer than other capture tools accept.
+bool FitsCaptureTools(const PacketList& list);
+
+// What the user is told before a libpcap or pcapng save of packets that other
+// capture tools refuse.
+std::string LongCaptureText(SaveFormat format);
+
+enum class LongCaptures { Ask, Write };
 
 // The save the user asked for, with its messages: refuses a QPK save of long
-// packets ("Ограничение"), writes, and reports a failed write ("Ошибка").
-// `format` 0 means BIT. Returns true when the file was written.
+// packets ("Ограничение"), asks before a libpcap or pcapng save of packets
+// other tools refuse (unless told to write them), writes, and reports a
+// failed write ("Ошибка"). `format` 0 means BIT. Returns true when the file
+// was written.
 bool SaveWithMessages(const PacketList& list, const std::string& fileName, int format,
-                      uint32_t linkType, CHost& host);
+                      uint32_t linkType, CHost& host,
+                      LongCaptures longCaptures = LongCaptures::Ask);
 
 }  // namespace pakscope

@@ -8,6 +8,8 @@ namespace pakscope {
 
 namespace {
 
+__extension__ typedef unsigned __int128 Wide;
+
 constexpr uint32_t kInterfaceDescription = 1;
 constexpr uint32_t kObsoletePacket = 2;
 constexpr uint32_t kSimplePacket = 3;
@@ -30,13 +32,25 @@ std::optional<bool> sectionIsBigEndian(const uint8_t* block) {
   return std::nullopt;
 }
 
-void addInterface(PcapngState& state, uint32_t linkType, uint32_t snapLength) {
-  state.interfaces.push_back({linkType, snapLength});
+constexpr uint16_t kOptionResolution = 9;
+constexpr uint16_t kOptionOffset = 14;
+constexpr int64_t kNanosecondsPerSecond = 1'000'000'000;
+
+void addInterface(PcapngState& state, const PcapngInterface& interface) {
+  state.interfaces.push_back(interface);
   state.interfacesSeen++;
-  if (!state.linkTypeSeen[linkType]) {
-    state.linkTypeSeen[linkType] = true;
-    state.linkTypes.push_back(linkType);
+  if (!state.linkTypeSeen[interface.linkType]) {
+    state.linkTypeSeen[interface.linkType] = true;
+    state.linkTypes.push_back(interface.linkType);
   }
+}
+
+int64_t saturated(Wide magnitude, bool negative) noexcept {
+  if (negative) {
+    // kNoTime itself stays free for packets without a time.
+    return magnitude >= Wide{INT64_MAX} ? -INT64_MAX : -static_cast<int64_t>(magnitude);
+  }
+  return magnitude >= Wide{INT64_MAX} ? INT64_MAX : static_cast<int64_t>(magnitude);
 }
 
 // Takes the Section Header Block at cursor.offset; false when it is damaged.
@@ -77,6 +91,9 @@ WalkEnd walkSection(std::span<const uint8_t> view, PacketList* list, PacketArena
 
     const uint8_t* data = nullptr;
     uint32_t captured = 0;
+    uint32_t original = 0;
+    int64_t time = kNoTime;
+    const PcapngInterface* from = nullptr;
     switch (type) {
       case kEnhancedPacket:
       case kObsoletePacket: {
@@ -86,32 +103,45 @@ WalkEnd walkSection(std::span<const uint8_t> view, PacketList* list, PacketArena
         captured = Load32(block + 20, BigEndian);
         if (captured > length - kPacketBlockOverhead) return WalkEnd::End;
         // A packet of an interface never described has no link type: skipped.
-        if (interface < state.interfaces.size()) data = block + kPacketDataAt;
+        if (interface >= state.interfaces.size()) break;
+        data = block + kPacketDataAt;
+        from = &state.interfaces[interface];
+        if (list != nullptr) {
+          original = Load32(block + 24, BigEndian);
+          time = from->timeOf(uint64_t{Load32(block + 12, BigEndian)} << 32 |
+                              Load32(block + 16, BigEndian));
+        }
         break;
       }
       case kSimplePacket: {
         if (length < kMinimumSimplePacket) return WalkEnd::End;
         if (state.interfaces.empty()) break;
-        const uint32_t original = Load32(block + 8, BigEndian);
+        original = Load32(block + 8, BigEndian);
         captured = std::min(original, length - kMinimumSimplePacket);
-        const uint32_t snap = state.interfaces.front().snapLength;
-        if (snap != 0) captured = std::min(captured, snap);
+        // The block has no interface number: it belongs to the section's first.
+        from = &state.interfaces.front();
+        if (from->snapLength != 0) captured = std::min(captured, from->snapLength);
         data = block + kSimpleDataAt;
         break;
       }
       case kInterfaceDescription:
         if (length < kMinimumInterface) return WalkEnd::End;
-        addInterface(state, Load16(block + 8, BigEndian), Load32(block + 12, BigEndian));
+        addInterface(state, ReadInterface(block, length, BigEndian));
         break;
       default: break;  // name resolution, statistics, secrets, custom, unknown
     }
 
     if (data != nullptr && list != nullptr) {
       list->push_back(PACKET::uninitialized(captured, arena));
+      PACKET& packet = list->back();
+      packet.time = time;
+      packet.wireLength = original != captured ? original : 0;
+      packet.linkType = static_cast<uint16_t>(from->linkType);
+      packet.hasLinkType = true;
       // In the list before its bytes are read: a fault during the copy leaves
       // nothing unowned behind.
       std::atomic_signal_fence(std::memory_order_seq_cst);
-      if (captured != 0) std::memcpy(list->back().data.get(), data, captured);
+      if (captured != 0) std::memcpy(packet.data.get(), data, captured);
       std::atomic_signal_fence(std::memory_order_seq_cst);
     }
     offset += length;
@@ -127,6 +157,65 @@ WalkEnd walkSection(std::span<const uint8_t> view, PacketList* list, PacketArena
 }
 
 }  // namespace
+
+namespace {
+constexpr uint64_t kPowersOfTen[10] = {1,       10,        100,        1'000,       10'000,
+                                       100'000, 1'000'000, 10'000'000, 100'000'000, 1'000'000'000};
+}  // namespace
+
+int64_t PcapngInterface::exactTimeOf(uint64_t ticks) const noexcept {
+  const unsigned exponent = resolution & 0x7F;
+  const bool decimal = (resolution & 0x80) == 0;
+  Wide nanoseconds;
+  if (!decimal) {
+    nanoseconds = (Wide{ticks} * kNanosecondsPerSecond) >> exponent;
+  } else if (exponent <= 9) {
+    nanoseconds = Wide{ticks} * kPowersOfTen[9 - exponent];
+  } else {
+    // Finer than nanoseconds: the rest is cut off (towards minus infinity).
+    nanoseconds = ticks;
+    for (unsigned i = 9; i < exponent && nanoseconds != 0; ++i) nanoseconds /= 10;
+  }
+  // Every term is below 2^94, so the sum cannot overflow 128 bits.
+  const bool negativeOffset = offsetSeconds < 0;
+  const Wide offset = Wide{negativeOffset ? 0 - static_cast<uint64_t>(offsetSeconds)
+                                          : static_cast<uint64_t>(offsetSeconds)} *
+                      kNanosecondsPerSecond;
+  if (!negativeOffset) return saturated(nanoseconds + offset, false);
+  return nanoseconds >= offset ? saturated(nanoseconds - offset, false)
+                               : saturated(offset - nanoseconds, true);
+}
+
+PcapngInterface ReadInterface(const uint8_t* block, uint32_t length, bool bigEndian) {
+  PcapngInterface interface;
+  interface.linkType = Load16(block + 8, bigEndian);
+  interface.snapLength = Load32(block + 12, bigEndian);
+  // Options run from byte 16 to the trailing length; a damaged one ends them.
+  uint32_t at = 16;
+  while (length - 4 - at >= 4) {
+    const uint32_t code = Load16(block + at, bigEndian);
+    const uint32_t size = Load16(block + at + 2, bigEndian);
+    const uint32_t padded = (size + 3) & ~3u;
+    if (code == 0 || padded > length - 4 - at - 4) break;
+    const uint8_t* value = block + at + 4;
+    if (code == kOptionResolution && size >= 1) interface.resolution = value[0];
+    if (code == kOptionOffset && size >= 8) {
+      const uint64_t first = Load32(value, bigEndian), second = Load32(value + 4, bigEndian);
+      interface.offsetSeconds =
+          static_cast<int64_t>(bigEndian ? first << 32 | second : second << 32 | first);
+    }
+    at += 4 + padded;
+  }
+  const unsigned exponent = interface.resolution & 0x7F;
+  if ((interface.resolution & 0x80) == 0 && exponent <= 9 && interface.offsetSeconds == 0) {
+    interface.scale = kPowersOfTen[9 - exponent];
+    interface.fastLimit = INT64_MAX / interface.scale;
+  } else {
+    interface.fastLimit = 0;  // every time stamp takes the exact way
+    interface.scale = 0;
+  }
+  return interface;
+}
 
 PcapngHeaderCheck CheckPcapngHeader(std::span<const uint8_t> view) {
   if (view.size() < kMinimumBlock || LoadLe32(view.data()) != kPcapngSectionHeader)

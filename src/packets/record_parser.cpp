@@ -32,11 +32,15 @@ constexpr RecordLayout layoutOf(PacketFileKind kind) {
 
 }  // namespace
 
-WalkEnd WalkRecords(std::span<const uint8_t> view, PacketFileKind kind, PacketList* list,
-                    PacketArena& arena, RecordCursor& cursor) {
-  const RecordLayout layout = layoutOf(kind);
+namespace {
+
+template <PacketFileKind Kind>
+WalkEnd walkRecords(std::span<const uint8_t> view, PacketList* list, PacketArena& arena,
+                    RecordCursor& cursor) {
+  constexpr RecordLayout layout = layoutOf(Kind);
   const uint8_t* const base = view.data();
   const uint64_t size = view.size();
+  const int64_t fractionScale = cursor.nanoseconds ? 1 : 1000;
   uint64_t offset = cursor.offset;
   while (offset < size && size - offset >= layout.minimumLeft) {
     const uint8_t* header = base + offset;
@@ -48,10 +52,20 @@ WalkEnd WalkRecords(std::span<const uint8_t> view, PacketFileKind kind, PacketLi
 
     if (list != nullptr) {
       list->push_back(PACKET::uninitialized(length, arena));
+      PACKET& packet = list->back();
+      if constexpr (Kind == PacketFileKind::Pcap) {
+        // Seconds are unsigned in the file; both parts fit int64 nanoseconds.
+        packet.time = int64_t{Load32(header, cursor.bigEndian)} * 1'000'000'000 +
+                      int64_t{Load32(header + 4, cursor.bigEndian)} * fractionScale;
+        const uint32_t original = Load32(header + 12, cursor.bigEndian);
+        packet.wireLength = original != length ? original : 0;
+        packet.linkType = cursor.linkType;
+        packet.hasLinkType = cursor.hasLinkType;
+      }
       // Keep the packet in the list before touching its bytes in the file: a fault
       // during the copy then leaves nothing unowned behind.
       std::atomic_signal_fence(std::memory_order_seq_cst);
-      if (length != 0) std::memcpy(list->back().data.get(), header + layout.headerSize, length);
+      if (length != 0) std::memcpy(packet.data.get(), header + layout.headerSize, length);
       std::atomic_signal_fence(std::memory_order_seq_cst);
     }
 
@@ -63,6 +77,30 @@ WalkEnd WalkRecords(std::span<const uint8_t> view, PacketFileKind kind, PacketLi
       return WalkEnd::Progress;
   }
   return WalkEnd::End;
+}
+
+}  // namespace
+
+WalkEnd WalkRecords(std::span<const uint8_t> view, PacketFileKind kind, PacketList* list,
+                    PacketArena& arena, RecordCursor& cursor) {
+  switch (kind) {
+    case PacketFileKind::Qpk: return walkRecords<PacketFileKind::Qpk>(view, list, arena, cursor);
+    case PacketFileKind::Lqpk: return walkRecords<PacketFileKind::Lqpk>(view, list, arena, cursor);
+    case PacketFileKind::Pcap: return walkRecords<PacketFileKind::Pcap>(view, list, arena, cursor);
+    case PacketFileKind::None:
+    case PacketFileKind::Pcapng: break;
+  }
+  return WalkEnd::End;
+}
+
+RecordCursor PcapCursor(const PcapVariant& variant) {
+  RecordCursor cursor;
+  cursor.offset = kPcapHeaderSize;
+  cursor.bigEndian = variant.bigEndian;
+  cursor.nanoseconds = variant.nanoseconds;
+  cursor.hasLinkType = variant.linkType <= 0xFFFF;
+  cursor.linkType = static_cast<uint16_t>(variant.linkType);
+  return cursor;
 }
 
 PcapHeaderCheck CheckPcapHeader(std::span<const uint8_t> view, PcapVariant* variant) {

@@ -26,7 +26,10 @@ struct RecordCursor {
   uint64_t count = 0;    // packets appended
   uint32_t longest = 0;  // longest packet appended
   uint64_t progressMark = kProgressByteStep;
-  bool bigEndian = false;  // libpcap record headers in big-endian order
+  bool bigEndian = false;    // libpcap record headers in big-endian order
+  bool nanoseconds = false;  // libpcap time stamps in nanoseconds, not microseconds
+  bool hasLinkType = false;  // libpcap: the file's link type fits 16 bits
+  uint16_t linkType = 0;     // given to every libpcap packet
 };
 
 enum class WalkEnd {
@@ -37,7 +40,8 @@ enum class WalkEnd {
 // Appends the records of `view` from cursor.offset on to `list`, until the end of
 // complete records or the next progress point (every 20,000 packets, or when the
 // bytes consumed pass cursor.progressMark). Reads nothing outside `view`.
-// Without a list the records are only counted.
+// Without a list the records are only counted. libpcap packets get their time,
+// original length and the cursor's link type; QPK and LQPK packets have none.
 WalkEnd WalkRecords(std::span<const uint8_t> view, PacketFileKind kind, PacketList* list,
                     PacketArena& arena, RecordCursor& cursor);
 
@@ -53,6 +57,9 @@ struct PcapVariant {
 // Checks the global header of a libpcap file held in `view`: any of the four
 // magics (either byte order, micro- or nanosecond time stamps).
 PcapHeaderCheck CheckPcapHeader(std::span<const uint8_t> view, PcapVariant* variant = nullptr);
+
+// The cursor that walks the records of a libpcap file of this variant.
+RecordCursor PcapCursor(const PcapVariant& variant);
 
 // Field readers shared by the capture parsers.
 inline uint32_t LoadLe32(const uint8_t* p) {

@@ -19,10 +19,12 @@ namespace {
 
 constexpr size_t kYieldEvery = 65536;
 
-// A new packet of `length` bytes carrying the colour and layers of `source`.
+// A new packet of `length` bytes carrying the colour, layers and capture
+// details of `source`.
 PACKET madeFrom(const PACKET& source, uint32_t length, PacketArena& arena) {
   PACKET p = PACKET::uninitialized(length, arena);
   p.color = source.color;
+  p.keepCaptureOf(source);
   if (source.layerCount != 0) p.setLayers(source.layers());
   return p;
 }

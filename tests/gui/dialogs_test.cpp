@@ -53,25 +53,36 @@ class DialogsTest : public QObject {
   }
 
   void chooserAnswers_data() {
+    QTest::addColumn<int>("preset");  // -1: none
     QTest::addColumn<int>("row");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<int>("expected");
-    QTest::addRow("ethernet") << 1 << true << 1;
-    QTest::addRow("last entry") << 75 << true << 75;
-    QTest::addRow("ok without a choice") << -1 << true << -1;
-    QTest::addRow("cancel") << 1 << false << -1;
+    QTest::addColumn<int>("rows");
+    QTest::addRow("ethernet") << -1 << 1 << true << 1 << 76;
+    QTest::addRow("last entry") << -1 << 75 << true << 143 << 76;
+    QTest::addRow("ok without a choice") << -1 << -1 << true << -1 << 76;
+    QTest::addRow("cancel") << -1 << 1 << false << -1 << 76;
+    QTest::addRow("preset taken as it is") << 9 << -1 << true << 9 << 76;
+    QTest::addRow("preset changed") << 9 << 1 << true << 1 << 76;
+    QTest::addRow("preset outside the table") << 65535 << -1 << true << 65535 << 77;
   }
   void chooserAnswers() {
+    QFETCH(int, preset);
     QFETCH(int, row);
     QFETCH(bool, ok);
     QFETCH(int, expected);
-    WhenOpen<TLinkTypeForm>([row, ok](TLinkTypeForm* form) {
+    QFETCH(int, rows);
+    int shownRows = 0;
+    WhenOpen<TLinkTypeForm>([row, ok, &shownRows](TLinkTypeForm* form) {
+      shownRows = form->list()->count();
       if (row >= 0) form->list()->setCurrentRow(row);
       auto* buttons = form->findChild<QDialogButtonBox*>();
       buttons->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
     });
-    const std::optional<int> chosen = TLinkTypeForm::choose(nullptr);
-    QCOMPARE(chosen.value_or(-1), expected);
+    const std::optional<uint32_t> chosen =
+        TLinkTypeForm::choose(nullptr, preset < 0 ? std::nullopt : std::optional<uint16_t>(preset));
+    QCOMPARE(chosen ? static_cast<int>(*chosen) : -1, expected);
+    QCOMPARE(shownRows, rows);
   }
 
   void hostMessageBoxesShowCaptionIconAndButtons_data() {
@@ -142,12 +153,13 @@ class DialogsTest : public QObject {
     QVERIFY(!host.inputQuery("Введите период", "Введите период, бит", "1024").has_value());
   }
 
-  void saveDialogOffersFiveTypesInWriterOrder() {
+  void saveDialogOffersSixTypesInWriterOrder() {
     QStringList captions;
     for (const FileFilter& f : SaveFilters()) captions << f.caption;
     QCOMPARE(captions,
              (QStringList{"Пакеты (*.QPK)", "Пакеты (*.LQPK)", "Пакеты без заголовков (*.BIT)",
-                          "Пакеты (*.PCAP)", "Пакеты (*.TXT)"}));
+                          "Пакеты (*.PCAP)", "Пакеты (*.TXT)", "PCAPNG (*.pcapng)"}));
+    QCOMPARE(WriterFormatOfEntry(6), 5);  // PCAPNG
     QCOMPARE(WriterFormatOfEntry(1), 1);  // QPK
     QCOMPARE(WriterFormatOfEntry(2), 2);  // LQPK
     QCOMPARE(WriterFormatOfEntry(3), 0);  // BIT
@@ -176,24 +188,67 @@ class DialogsTest : public QObject {
     QVERIFY(chosen.has_value());
     QCOMPARE(chosen->first, name);
     QCOMPARE(chosen->second, 4);     // PCAP, although the name ends in .dat
-    QCOMPARE(shownTypes.size(), 5);  // the captions as written, patterns hidden
+    QCOMPARE(shownTypes.size(), 6);  // the captions as written, patterns hidden
     QCOMPARE(shownTypes.at(2), QStringLiteral("Пакеты без заголовков (*.BIT)"));
   }
 
-  void pcapSavesAskTheLinkTypeAndOthersDoNot() {
+  void captureSavesAskTheLinkTypeWhereItIsNeeded() {
+    TempDir dir;
+    const QString pcap = QString::fromStdString(dir.file("x.pcap"));
+    const auto typed = [](std::vector<std::optional<uint16_t>> types) {
+      PacketList list;
+      for (const auto& type : types) {
+        list.emplace_back(PACKET(std::vector<uint8_t>{1}));
+        list.back().setLink(type);
+      }
+      return list;
+    };
     ScriptedDialogs dialogs;
-    dialogs.saves.push_back({QStringLiteral("/tmp/x.pcap"), 4});
+    TQtHost host;
+    host.scripted = true;
+    // One link type: the chooser opens on it, and the choice is the file's.
+    dialogs.saves.push_back({pcap, 4});
     dialogs.linkTypes.push_back(75);
-    auto target = AskSaveTarget(dialogs, nullptr);
+    auto target = AskSaveTarget(dialogs, nullptr, typed({9, 9}), host);
     QVERIFY(target.has_value());
     QCOMPARE(target->writerFormat, 3);
     QCOMPARE(target->linkType, 143u);
-    dialogs.saves.push_back({QStringLiteral("/tmp/x.pcap"), 4});
-    QVERIFY(!AskSaveTarget(dialogs, nullptr).has_value());  // chooser cancelled
+    QCOMPARE(dialogs.presets.back(), std::optional<uint16_t>(9));
+    dialogs.saves.push_back({pcap, 4});
+    QVERIFY(!AskSaveTarget(dialogs, nullptr, typed({}), host).has_value());  // chooser cancelled
+    QCOMPARE(dialogs.presets.back(), std::nullopt);
+
+    // Several: the save offers pcapng under the pcapng name; No saves nothing.
+    const PacketList mixed = typed({1, 9, std::nullopt});
+    dialogs.saves.push_back({pcap, 4});
+    host.answers.push_back(MsgResult::No);
+    QVERIFY(!AskSaveTarget(dialogs, nullptr, mixed, host).has_value());
+    QCOMPARE(host.messages.back().text,
+             std::string("Пакеты списка имеют разные типы данных: "
+                         "ETHERNET, PPP.\r\nФайл PCAP хранит один тип "
+                         "данных.\r\nСохранить список в формате PCAPNG?"));
+    dialogs.saves.push_back({pcap, 4});
+    host.answers.push_back(MsgResult::Yes);
+    dialogs.linkTypes.push_back(1);
+    target = AskSaveTarget(dialogs, nullptr, mixed, host);
+    QVERIFY(target.has_value());
+    QCOMPARE(target->writerFormat, 5);
+    QCOMPARE(target->fileName, QString::fromStdString(dir.file("x.pcapng")));
+    QCOMPARE(dialogs.presets.back(), std::nullopt);  // for the packet without one
+    // An existing x.pcapng is not replaced without a word.
+    QFile(QString::fromStdString(dir.file("x.pcapng"))).open(QIODevice::WriteOnly);
+    dialogs.saves.push_back({pcap, 4});
+    host.answers = {MsgResult::Yes, MsgResult::No};
+    QVERIFY(!AskSaveTarget(dialogs, nullptr, mixed, host).has_value());
+    QCOMPARE(host.messages.back().caption, std::string("Подтверждение"));
+
+    // pcapng of packets that all have a link type, and BIT, ask none.
+    const int asked = dialogs.linkTypeAsked;
+    dialogs.saves.push_back({QStringLiteral("/tmp/x.pcapng"), 6});
+    QCOMPARE(AskSaveTarget(dialogs, nullptr, typed({1, 9}), host)->writerFormat, 5);
     dialogs.saves.push_back({QStringLiteral("/tmp/x.bit"), 3});
-    target = AskSaveTarget(dialogs, nullptr);
-    QCOMPARE(target->writerFormat, 0);
-    QCOMPARE(dialogs.linkTypeAsked, 2);
+    QCOMPARE(AskSaveTarget(dialogs, nullptr, mixed, host)->writerFormat, 0);
+    QCOMPARE(dialogs.linkTypeAsked, asked);
   }
 
   // Last: it sets the application up as the program does. The platform builds

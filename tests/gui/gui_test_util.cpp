@@ -3,6 +3,8 @@
 #include <QColor>
 #include <algorithm>
 
+#include "packets/link_types.h"
+
 namespace pakscope::test {
 
 std::unique_ptr<TMainForm> MakeScriptedForm(ScriptedDialogs*& dialogs, const char* protocolFolder) {
@@ -32,12 +34,14 @@ std::optional<QString> ScriptedDialogs::askOpen(QWidget*, const std::vector<File
   return answer;
 }
 
-std::optional<int> ScriptedDialogs::askLinkType(QWidget*) {
+std::optional<uint32_t> ScriptedDialogs::askLinkType(QWidget*, std::optional<uint16_t> preset) {
   ++linkTypeAsked;
+  presets.push_back(preset);
   if (linkTypes.empty()) return std::nullopt;
   auto answer = linkTypes.front();
   linkTypes.pop_front();
-  return answer;
+  if (!answer) return std::nullopt;
+  return LinkTypeNumber(*answer);
 }
 
 std::optional<QString> ScriptedDialogs::askTextFile(QWidget*, bool, const std::vector<FileFilter>&,

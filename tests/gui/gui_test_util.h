@@ -21,16 +21,17 @@ namespace pakscope::test {
 // File and link-type dialogs answered from queues; an empty queue cancels.
 class ScriptedDialogs : public TFileDialogs {
  public:
-  std::deque<std::pair<QString, int>> saves;  // file name, type entry 1..5
+  std::deque<std::pair<QString, int>> saves;  // file name, type entry 1..6
   std::deque<QString> opens;
-  std::deque<std::optional<int>> linkTypes;
+  std::deque<std::optional<int>> linkTypes;      // chooser positions
+  std::vector<std::optional<uint16_t>> presets;  // what the chooser opened on
   std::deque<QString> textFiles;
   int saveAsked = 0, openAsked = 0, linkTypeAsked = 0, textFileAsked = 0;
   QString textFileFolder;  // where the last text-file dialog started
 
   std::optional<std::pair<QString, int>> askSave(QWidget*) override;
   std::optional<QString> askOpen(QWidget*, const std::vector<FileFilter>&) override;
-  std::optional<int> askLinkType(QWidget*) override;
+  std::optional<uint32_t> askLinkType(QWidget*, std::optional<uint16_t> preset) override;
   std::optional<QString> askTextFile(QWidget*, bool, const std::vector<FileFilter>&,
                                      const QString&) override;
 };

@@ -126,13 +126,20 @@ class PacketWindowTest : public QObject {
   }
 
   void statusBarFollowsTheListAndTheCursor() {
-    open(Packets({{1, 2, 3}, {5}, {}}));
+    setenv("TZ", "UTC", 1);
+    tzset();
+    PacketList list = Packets({{1, 2, 3}, {5}, {}});
+    list[0].time = 1'700'000'000'000'000'000;
+    list[1].time = 1'700'000'000'000'125'000;
+    open(std::move(list));
+    QCOMPARE(window_->statusText(7), QStringLiteral("14.11.2023 22:13:20.000000"));
     QCOMPARE(window_->statusText(0), QStringLiteral("Всего пакетов: 3"));
     QCOMPARE(window_->statusText(1), QStringLiteral("Длина мин: 0 макс: 3"));
     QCOMPARE(window_->statusText(2), QStringLiteral("Текущая ячейка: пакет 1 байт 1 биты 1-8"));
     QCOMPARE(window_->statusText(3), QStringLiteral("dec: 1 | hex: 01 | bin: 10000000"));
     key(Qt::Key_Down);
     QCOMPARE(window_->statusText(3), QStringLiteral("dec: 5 | hex: 05 | bin: 10100000"));
+    QCOMPARE(window_->statusText(7), QStringLiteral("14.11.2023 22:13:20.000125  +0,000125 с"));
     key(Qt::Key_Right);
     QCOMPARE(window_->statusText(2), QStringLiteral("Текущая ячейка: пакет 2 байт 2 биты 9-16"));
     QCOMPARE(window_->statusText(3), QString());  // past the packet's last byte

@@ -100,12 +100,34 @@ PcapngImage& PcapngImage::section(bool bigEndian) {
   return block(0x0A0D0D0A, body);
 }
 
-PcapngImage& PcapngImage::interface(uint16_t linkType, uint32_t snapLength) {
+PcapngImage& PcapngImage::interface(uint16_t linkType, uint32_t snapLength, const Bytes& options) {
   Bytes body;
   put(body, linkType, 2);
   put(body, 0, 2);
   put(body, snapLength, 4);
+  body.insert(body.end(), options.begin(), options.end());
   return block(1, body);
+}
+
+Bytes PcapngImage::option(uint16_t code, uint64_t value, int size) const {
+  Bytes out;
+  put(out, code, 2);
+  put(out, static_cast<uint64_t>(size), 2);
+  put(out, value, size);
+  out.resize((out.size() + 3) / 4 * 4, 0);
+  return out;
+}
+
+PcapngImage& PcapngImage::timed(uint32_t interface, const Bytes& data, uint64_t ticks,
+                                uint32_t original) {
+  Bytes body;
+  put(body, interface, 4);
+  put(body, ticks >> 32, 4);
+  put(body, ticks & 0xFFFFFFFF, 4);
+  put(body, data.size(), 4);
+  put(body, original, 4);
+  body.insert(body.end(), data.begin(), data.end());
+  return block(6, body);
 }
 
 PcapngImage& PcapngImage::enhanced(uint32_t interface, const Bytes& data, bool options) {

@@ -24,10 +24,14 @@ Bytes pcapVariantImage(const std::vector<Bytes>& packets, bool bigEndian, bool n
 class PcapngImage {
  public:
   PcapngImage& section(bool bigEndian);
-  PcapngImage& interface(uint16_t linkType, uint32_t snapLength = 0);
+  PcapngImage& interface(uint16_t linkType, uint32_t snapLength = 0, const Bytes& options = {});
+  // One option of an interface: code, length, value padded to 4 bytes.
+  Bytes option(uint16_t code, uint64_t value, int size) const;
   // An Enhanced Packet Block; with options when `options` is set.
   PcapngImage& enhanced(uint32_t interface, const Bytes& data, bool options = false);
   PcapngImage& simple(const Bytes& data, uint32_t originalLength);
+  // An Enhanced Packet Block of a given time stamp and original length.
+  PcapngImage& timed(uint32_t interface, const Bytes& data, uint64_t ticks, uint32_t original);
   PcapngImage& obsolete(uint16_t interface, const Bytes& data);
   // Any block: type, then body (padded to 4 bytes).
   PcapngImage& block(uint32_t type, const Bytes& body);

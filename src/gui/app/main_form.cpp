@@ -543,7 +543,7 @@ void TMainForm::FileSaveAs() {
     return;
   }
   QPointer<TMDIChild> guard(child);
-  const auto target = AskSaveTarget(*dialogs_, this);
+  const auto target = AskSaveTarget(*dialogs_, this, child->packets(), host_);
   if (!target || !guard) return;
   try {
     SaveWithMessages(child->packets(), target->fileName.toStdString(), target->writerFormat,

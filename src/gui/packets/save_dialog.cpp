@@ -1,6 +1,7 @@
 #include "gui/packets/save_dialog.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 
 #include "gui/packets/link_type_chooser.h"
 #include "packets/link_types.h"
@@ -34,6 +35,7 @@ const std::vector<FileFilter>& SaveFilters() {
       {QStringLiteral("Пакеты без заголовков (*.BIT)"), {QStringLiteral("*.bit")}},
       {QStringLiteral("Пакеты (*.PCAP)"), {QStringLiteral("*.pcap")}},
       {QStringLiteral("Пакеты (*.TXT)"), {QStringLiteral("*.txt")}},
+      {QStringLiteral("PCAPNG (*.pcapng)"), {QStringLiteral("*.pcapng")}},
   };
   return filters;
 }
@@ -68,6 +70,7 @@ int WriterFormatOfEntry(int entry) {
     case 3: return 0;  // BIT
     case 4: return 3;  // PCAP
     case 5: return 4;  // TXT
+    case 6: return 5;  // PCAPNG
     default: return 1;
   }
 }
@@ -116,20 +119,59 @@ std::optional<QString> TFileDialogs::askTextFile(QWidget* parent, bool save,
   return dialog.selectedFiles().front();
 }
 
-std::optional<int> TFileDialogs::askLinkType(QWidget* parent) {
-  return TLinkTypeForm::choose(parent);
+std::optional<uint32_t> TFileDialogs::askLinkType(QWidget* parent, std::optional<uint16_t> preset) {
+  return TLinkTypeForm::choose(parent, preset);
 }
 
-std::optional<SaveTarget> AskSaveTarget(TFileDialogs& dialogs, QWidget* parent) {
+std::string SeveralLinkTypesText(const std::vector<uint16_t>& types) {
+  std::string names;
+  for (uint16_t type : types) names += (names.empty() ? "" : ", ") + LinkTypeName(type);
+  return "Пакеты списка имеют разные типы данных: " + names +
+         ".\r\nФайл PCAP хранит один тип данных.\r\nСохранить список в формате PCAPNG?";
+}
+
+QString PcapngName(const QString& fileName) {
+  const QFileInfo info(fileName);
+  const QString suffix = info.suffix();
+  if (suffix.compare(QStringLiteral("pcapng"), Qt::CaseInsensitive) == 0) return fileName;
+  QString base = fileName;
+  if (suffix.compare(QStringLiteral("pcap"), Qt::CaseInsensitive) == 0)
+    base.chop(suffix.size() + 1);
+  return base + QStringLiteral(".pcapng");
+}
+
+std::optional<SaveTarget> AskSaveTarget(TFileDialogs& dialogs, QWidget* parent,
+                                        const PacketList& list, CHost& host) {
   const auto chosen = dialogs.askSave(parent);
   if (!chosen) return std::nullopt;
   SaveTarget target;
   target.fileName = chosen->first;
   target.writerFormat = WriterFormatOfEntry(chosen->second);
-  if (target.writerFormat == 3) {
-    const auto position = dialogs.askLinkType(parent);
-    if (!position) return std::nullopt;
-    target.linkType = LinkTypeNumber(*position);
+  if (target.writerFormat != 3 && target.writerFormat != 5) return target;
+
+  const ListLinkTypes found = LinkTypesOf(list);
+  if (target.writerFormat == 3 && found.types.size() > 1) {
+    // A libpcap file has one link type: written as one, some packets would be mislabelled.
+    if (host.messageBox(SeveralLinkTypesText(found.types), "Ограничение", MsgButtons::YesNo,
+                        MsgIcon::Question) != MsgResult::Yes)
+      return std::nullopt;
+    target.writerFormat = 5;
+    const QString renamed = PcapngName(target.fileName);
+    // The dialog asked about replacing the name the user typed, not this one.
+    if (renamed != target.fileName && QFileInfo::exists(renamed) &&
+        host.messageBox("Файл " + renamed.toStdString() + " уже существует.\r\nЗаменить его?",
+                        "Подтверждение", MsgButtons::YesNo, MsgIcon::Question) != MsgResult::Yes)
+      return std::nullopt;
+    target.fileName = renamed;
+  }
+  // libpcap: the file's link type, preset to the packets' own. pcapng: the link
+  // type of the packets without one, asked only when there are such packets.
+  if (target.writerFormat == 3 || found.without != 0) {
+    std::optional<uint16_t> preset;
+    if (target.writerFormat == 3 && found.types.size() == 1) preset = found.types.front();
+    const auto number = dialogs.askLinkType(parent, preset);
+    if (!number) return std::nullopt;
+    target.linkType = *number;
   }
   return target;
 }

@@ -20,6 +20,7 @@
 #include "gui/protocols/protocol_panel.h"
 #include "gui/view/draw_grid.h"
 #include "hdlc/bit_transforms.h"
+#include "packets/capture_time.h"
 #include "packets/memory_budget.h"
 #include "packets/packet_reader.h"
 #include "packets/packet_writer.h"
@@ -62,7 +63,7 @@ const char* const kColourNames[kPaletteSize] = {"Белый",        "Красн
                                                 "Зелёный",      "Синий",   "Голубой", "Фиолетовый",
                                                 "Светло-серый", "Серый"};
 
-constexpr int kPanelWidths[7] = {150, 150, 350, 250, 28, 28, 25};
+constexpr int kPanelWidths[8] = {150, 150, 350, 250, 28, 28, 25, 340};
 
 // Operation names of the out-of-memory message for commands without a caption.
 constexpr std::string_view kBreakOperation = "Разбиение пакета";
@@ -362,7 +363,7 @@ void TMDIChild::buildStatusBar() {
   layout->setSizeConstraint(QLayout::SetFixedSize);
   inv_ = new TIndicator(QStringLiteral("INV"), row);
   rev_ = new TIndicator(QStringLiteral("REV"), row);
-  for (int i = 0; i < 7; ++i) {
+  for (int i = 0; i < 8; ++i) {
     if (i == 4) {
       layout->addWidget(inv_);
     } else if (i == 5) {
@@ -389,7 +390,7 @@ QAction* TMDIChild::action(const QString& name) const {
 QString TMDIChild::statusText(int panel) const {
   if (panel == 4) return inv_->text();
   if (panel == 5) return rev_->text();
-  return panel >= 0 && panel < 7 ? panels_[panel]->text() : QString();
+  return panel >= 0 && panel < 8 ? panels_[panel]->text() : QString();
 }
 
 TIndicator* TMDIChild::indicator(int panel) const {
@@ -441,6 +442,15 @@ bool TMDIChild::RewritePacketList(const std::function<bool(PacketList&)>& rewrit
 void TMDIChild::UpdateListStatus() {
   panels_[0]->setText(Q(CountStatus(packets_)));
   panels_[1]->setText(Q(LengthStatus(packets_)));
+  nanosecondTimes_ = HoldsNanoseconds(packets_);
+  updateTimeStatus();
+}
+
+void TMDIChild::updateTimeStatus() {
+  panels_[7]->setText(
+      rowIsPacket()
+          ? Q(PacketTimeStatus(packets_, static_cast<size_t>(currentRow_) - 1, nanosecondTimes_))
+          : QString());
 }
 
 void TMDIChild::ApplyFont(const QFont& font) {
@@ -510,6 +520,7 @@ void TMDIChild::updateCellStatus() {
                                          .bytes()[static_cast<size_t>(currentColumn_) - 1])));
   else
     panels_[3]->clear();
+  updateTimeStatus();
 }
 
 void TMDIChild::onFocusChanged(int column, int row) {
@@ -767,13 +778,14 @@ void TMDIChild::SetColorByByte() {
 
 void TMDIChild::SaveByColor() {
   if (!rowIsPacket() || currentColumn_ < 1) return;
-  const auto target = AskSaveTarget(dialogs_, this);
-  if (!target) return;
   if (!CheckMemoryFor(host_, CopiesOfColourNeed(packets_, currentRow_, currentColumn_),
                       kSaveOperation))
     return;
+  // Made first: the save asks about the link types of what it writes.
   auto copies = CopiesOfColour(packets_, currentRow_, currentColumn_);
   if (!copies) return;
+  const auto target = AskSaveTarget(dialogs_, this, *copies, host_);
+  if (!target) return;
   SaveWithMessages(*copies, target->fileName.toStdString(), target->writerFormat, target->linkType,
                    host_);
 }

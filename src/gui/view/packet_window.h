@@ -161,6 +161,7 @@ class TMDIChild : public QMainWindow {
   void buildPopup();
   void buildStatusBar();
   void updateCellStatus();
+  void updateTimeStatus();
 
   void onFocusChanged(int column, int row);
   void onCellPressed(int column, int row, Qt::MouseButton button, Qt::KeyboardModifiers mods);
@@ -232,7 +233,8 @@ class TMDIChild : public QMainWindow {
   QToolBar* toolBar_ = nullptr;
   QMenu* popup_ = nullptr;
   QActionGroup* colours_ = nullptr;
-  std::array<QLabel*, 7> panels_{};
+  std::array<QLabel*, 8> panels_{};
+  bool nanosecondTimes_ = false;  // the list's times are shown with nine digits
   TIndicator* inv_ = nullptr;
   TIndicator* rev_ = nullptr;
 };
