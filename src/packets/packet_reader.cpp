@@ -7,6 +7,7 @@
 #include <chrono>
 #include <clocale>
 #include <cstdio>
+#include <iterator>
 #include <new>
 #include <thread>
 
@@ -97,7 +98,14 @@ void reserveAhead(PacketList& list, const RecordCursor& cursor, uint64_t viewSiz
       viewSize / std::max<uint64_t>(cursor.offset / cursor.count, 1) * 17 / 16;
   uint64_t wanted = std::min({extrapolated, read * 4, read + rest});
   wanted = std::max(wanted, read + std::min<uint64_t>(kProgressPacketStep, rest));
-  if (wanted > list.capacity()) list.reserve(static_cast<size_t>(wanted));
+  if (wanted <= list.capacity()) return;
+  // The new array is prepared before the packets move in, so that the move
+  // does not take its pages one fault at a time.
+  PacketList grown;
+  grown.reserve(HugePageRoundedCount(static_cast<size_t>(wanted), sizeof(PACKET)));
+  PrepareBulkMemory(grown.data(), grown.capacity() * sizeof(PACKET));
+  std::move(list.begin(), list.end(), std::back_inserter(grown));
+  list.swap(grown);
 }
 
 uint64_t minimumRecordOf(PacketFileKind kind) {
