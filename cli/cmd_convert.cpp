@@ -8,9 +8,12 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
   CLI::App* command = app.add_subcommand("convert", "Load a file and write it in another format");
   addListOptions(*command, *args);
   command->callback([args, &exitCode] {
-    exitCode = rewriteList(*args, [](PacketList& loaded, TerminalHost&) {
-      return std::optional<PacketList>(std::move(loaded));
-    });
+    exitCode = rewriteInBatches(
+        *args,
+        [](PacketList& batch, PacketList& made, TerminalHost&) {
+          return appendMade(std::move(batch), made);
+        },
+        true);
   });
 }
 

@@ -18,9 +18,12 @@ void addCutCommand(CLI::App& app, int& exitCode) {
   command->add_flag("--drop-short", settings->deleteShort,
                     "Drop packets too short for the cut instead of keeping them whole");
   command->callback([args, settings, &exitCode] {
-    exitCode = rewriteList(*args, [&](PacketList& list, TerminalHost&) {
-      return orOutOfMemory(CutPackets(list, *settings));
-    });
+    exitCode = rewriteInBatches(
+        *args,
+        [&](PacketList& batch, PacketList& made, TerminalHost&) {
+          return appendMade(orOutOfMemory(CutPackets(batch, *settings)), made);
+        },
+        true);
   });
 }
 
@@ -37,10 +40,20 @@ void addPadCommand(CLI::App& app, int& exitCode) {
       ->check(CLI::Range(1u, 65535u));
   command->add_option("--filler", *filler, "Filler byte value, decimal; its low 8 bits are used");
   command->callback([args, to, filler, &exitCode] {
-    exitCode = rewriteList(*args, [&](PacketList& list, TerminalHost&) {
-      return orOutOfMemory(PadPackets(list, PadTarget(list, !to->has_value(), to->value_or(0)),
-                                      static_cast<uint8_t>(*filler & 0xFF)));
-    });
+    const auto fill = static_cast<uint8_t>(*filler & 0xFF);
+    // Without --to the longest packet of the whole file sets the length.
+    if (!to->has_value()) {
+      exitCode = rewriteList(*args, [&](PacketList& list, TerminalHost&) {
+        return orOutOfMemory(PadPackets(list, PadTarget(list, true, 0), fill));
+      });
+      return;
+    }
+    exitCode = rewriteInBatches(
+        *args,
+        [&](PacketList& batch, PacketList& made, TerminalHost&) {
+          return appendMade(orOutOfMemory(PadPackets(batch, **to, fill)), made);
+        },
+        true);
   });
 }
 

@@ -1,7 +1,7 @@
 #include <iostream>
 
 #include "commands.h"
-#include "open_file.h"
+#include "packet_input.h"
 
 namespace pakscope::cli {
 
@@ -9,16 +9,16 @@ namespace {
 
 struct InfoArgs {
   std::vector<std::string> files;
-  OpenOptions open;
+  InputOptions input;
 };
 
 int runInfo(const InfoArgs& args) {
   int status = kExitOk;
   for (const std::string& file : args.files) {
     TerminalHost host;
-    PacketList list;
-    LoadDetails details;
-    const uint32_t longest = openForCli(file, list, host, args.open, &details);
+    InputSummary summary;
+    const uint32_t longest = readInput(
+        file, host, args.input, [](PacketList&, uint64_t) { return true; }, &summary);
     std::cout << file << '\n';
     for (const std::string& text : host.status)
       if (!text.empty()) std::cout << "  " << text << '\n';
@@ -28,10 +28,9 @@ int runInfo(const InfoArgs& args) {
       continue;
     }
     // The packet window's count and length panels.
-    std::cout << "  Всего пакетов: " << list.size() << '\n'
-              << "  Длина мин: " << MinPacketLength(list) << " макс: " << MaxPacketLength(list)
-              << '\n'
-              << "  " << DescribeFormat(details) << '\n';
+    std::cout << "  Всего пакетов: " << summary.packets << '\n'
+              << "  Длина мин: " << summary.shortest << " макс: " << summary.longest << '\n'
+              << "  " << DescribeFormat(summary.details) << '\n';
   }
   return status;
 }
@@ -42,7 +41,7 @@ void addInfoCommand(CLI::App& app, int& exitCode) {
   auto args = std::make_shared<InfoArgs>();
   CLI::App* command = app.add_subcommand("info", "Open files and report what was loaded");
   command->add_option("FILE", args->files, "Packet or bit files")->required();
-  addOpenOptions(*command, args->open);
+  addInputOptions(*command, args->input);
   command->callback([args, &exitCode] { exitCode = runInfo(*args); });
 }
 

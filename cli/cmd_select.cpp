@@ -70,18 +70,19 @@ int runSelect(const SelectArgs& args) {
     }
     keywords = std::move(*lines);
   }
-  return rewriteList(
-      args.list, [&](PacketList& list, TerminalHost& host) -> std::optional<PacketList> {
+  return rewriteInBatches(
+      args.list,
+      [&](PacketList& batch, PacketList& selected, TerminalHost& host) {
         // Loaded packets are all white: whatever either colouring marks is selected.
         constexpr uint8_t kMarked = 1;
-        if (!keywords.empty() && !FindAllKeyWords(list, keywords, args.ignoreCase, kMarked, host))
-          return std::nullopt;
-        ColourByFilters(list, records, kMarked);
-        PacketList selected;
-        for (PACKET& p : list)
+        if (!keywords.empty() && !FindAllKeyWords(batch, keywords, args.ignoreCase, kMarked, host))
+          return false;
+        ColourByFilters(batch, records, kMarked);
+        for (PACKET& p : batch)
           if (p.color != 0) selected.push_back(std::move(p));
-        return selected;
-      });
+        return true;
+      },
+      false);
 }
 
 }  // namespace

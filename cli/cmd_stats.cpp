@@ -3,7 +3,7 @@
 #include <iostream>
 
 #include "commands.h"
-#include "open_file.h"
+#include "packet_input.h"
 #include "tools/statistics.h"
 
 namespace pakscope::cli {
@@ -13,7 +13,7 @@ namespace {
 struct StatsArgs {
   std::string file;
   std::vector<int32_t> bytes;
-  OpenOptions open;
+  InputOptions input;
 };
 
 int runStats(const StatsArgs& args) {
@@ -22,13 +22,17 @@ int runStats(const StatsArgs& args) {
   if (!args.bytes.empty() && StatByteNumbers(args.bytes).empty())
     throw UsageError{"--bytes must start with a byte number of 1 or more"};
   TerminalHost host;
-  PacketList list;
-  if (openForCli(args.file, list, host, args.open) == 0) {
+  StatisticsCounter counter(args.bytes.empty() ? StatKind::Lengths : StatKind::ByteValues,
+                            args.bytes);
+  const auto count = [&](PacketList& batch, uint64_t) {
+    counter.add(batch, host);
+    return true;
+  };
+  if (readInput(args.file, host, args.input, count) == 0) {
     printError(args.file + ": nothing loaded");
     return kExitFailure;
   }
-  const StatisticsResult result =
-      args.bytes.empty() ? LengthStatistics(list) : *ByteValueStatistics(list, args.bytes, host);
+  const StatisticsResult result = counter.result();
   // The percentage takes the locale's decimal separator, as the window does.
   const std::string separator = std::localeconv()->decimal_point;
   const size_t values = result.kind == StatKind::Lengths ? 1 : result.byteNumbers.size();
@@ -54,7 +58,7 @@ void addStatsCommand(CLI::App& app, int& exitCode) {
                    "Byte numbers (1-based, up to 8, comma-separated) whose values are counted; "
                    "the list ends at the first number below 1")
       ->delimiter(',');
-  addOpenOptions(*command, args->open);
+  addInputOptions(*command, args->input);
   command->callback([args, &exitCode] { exitCode = runStats(*args); });
 }
 

@@ -217,7 +217,7 @@ ReadResult readPacketFile(PacketFileKind kind, const std::string& fileName, Pack
     warn(host,
          "Размер файла слишком большой!\r\nРежим загрузки больших файлов ПОКА не "
          "поддерживается.\r\n      Будут загружены первые " +
-             std::to_string(viewSize / 1'000'000) + "Мб",
+             std::to_string(viewSize / 1'000'000) + "Мб\r\n" + std::string(kWholeFileHint),
          kCaptionLimit);
   }
   list.clear();
@@ -366,6 +366,15 @@ uint32_t AppendLoad(const std::string& fileName, PacketList& list, CHost& host,
   if (found.fileShrank) warn(host, kFileChangedText, kCaptionError);
   if (details != nullptr) *details = std::move(found);
   return result.longest;
+}
+
+bool StartCaptureWalk(std::span<const uint8_t> head, PacketFileKind named, CHost& host,
+                      PacketFileKind& kind, RecordCursor& cursor, LoadDetails& details) {
+  WalkStart start;
+  if (!startCapture(head, named, host, start, details)) return false;
+  kind = start.kind;
+  cursor = start.cursor;
+  return true;
 }
 
 std::string DescribeFormat(const LoadDetails& details) {
