@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <charconv>
 
 #include "commands.h"
@@ -70,6 +71,7 @@ int runSelect(const SelectArgs& args) {
     }
     keywords = std::move(*lines);
   }
+  PacketArena arena;
   return rewriteInBatches(
       args.list,
       [&](PacketList& batch, PacketList& selected, TerminalHost& host) {
@@ -78,8 +80,13 @@ int runSelect(const SelectArgs& args) {
         if (!keywords.empty() && !FindAllKeyWords(batch, keywords, args.ignoreCase, kMarked, host))
           return false;
         ColourByFilters(batch, records, kMarked);
+        // Copies of their own: a batch's packet would hold on to the memory of
+        // its whole batch.
         for (PACKET& p : batch)
-          if (p.color != 0) selected.push_back(std::move(p));
+          if (p.color != 0) {
+            selected.push_back(PACKET::uninitialized(p.length, arena));
+            std::copy(p.bytes().begin(), p.bytes().end(), selected.back().bytes().begin());
+          }
         return true;
       },
       false);

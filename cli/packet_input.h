@@ -29,7 +29,9 @@ struct InputSummary {
 };
 
 // Takes one batch of packets; `first` is the 0-based number of its first
-// packet in the file. The batch may be taken apart. False ends the reading.
+// packet in the file. The batch may be taken apart, but a packet kept past
+// the call keeps the memory of its neighbours: copy the few that are kept.
+// False ends the reading.
 using BatchHandler = std::function<bool(PacketList& batch, uint64_t first)>;
 
 // Reads FILE (or standard input for "-") and hands its packets to `handle`

@@ -20,9 +20,9 @@ namespace pakscope {
 // bytes gives, in the same order.
 class PacketStream {
  public:
-  // Bytes read from the descriptor at a time; a record longer than this grows
-  // the buffer to hold it.
-  static constexpr size_t kPieceSize = size_t{4} << 20;
+  // Bytes read from the descriptor at a time: small enough that the walk finds
+  // them still in the cache. A record longer than this grows the buffer.
+  static constexpr size_t kPieceSize = size_t{256} << 10;
   // No record longer than this is read: a load reads no more of any file.
   static constexpr uint64_t kLongestRecord = 800'000'000;
 
