@@ -66,8 +66,8 @@ TEST_P(CaptureFormats, LoadsWhatTheFileHolds) {
   }
 }
 
-// The same file read in pieces of every small size, from the file and from a
-// pipe, gives what the load gave: packets, details and messages.
+// The same file read in pieces of every small size, its size known or not,
+// gives what the load gave: packets, details and messages.
 TEST_P(CaptureFormats, StreamsWhatALoadReads) {
   const CaptureCase& c = GetParam();
   test::TempDir dir;
@@ -77,10 +77,10 @@ TEST_P(CaptureFormats, StreamsWhatALoadReads) {
   LoadDetails details;
   OpenPacketFile(dir.file(c.file), loaded, loadHost, {}, &details);
   for (size_t piece : {1, 5, 16, 33, 4096})
-    for (bool pipe : {false, true}) {
-      SCOPED_TRACE(std::to_string(piece) + (pipe ? " pipe" : " file"));
+    for (bool sized : {false, true}) {
+      SCOPED_TRACE(std::to_string(piece) + (sized ? " sized" : " to the end"));
       const test::Streamed streamed =
-          test::streamImage(c.image, PacketFileKindOf(c.file), piece, pipe);
+          test::streamImage(c.image, PacketFileKindOf(c.file), piece, sized);
       EXPECT_EQ(streamed.packets, test::contents(loaded));
       EXPECT_EQ(streamed.details.format, details.format);
       EXPECT_EQ(streamed.details.linkTypes, details.linkTypes);

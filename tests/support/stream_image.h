@@ -17,8 +17,8 @@ struct Streamed {
   bool started = false;
 };
 
-// Streams `image` as a file of `kind` in pieces of `piece` bytes, from a
-// regular file of known size or from a pipe.
-Streamed streamImage(const Bytes& image, PacketFileKind kind, size_t piece, bool pipe);
+// Streams `image` as a file of `kind` in pieces of `piece` bytes, with its
+// size known or, as for a pipe, read to its end.
+Streamed streamImage(const Bytes& image, PacketFileKind kind, size_t piece, bool sized);
 
 }  // namespace pakscope::test
