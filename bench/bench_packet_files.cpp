@@ -199,8 +199,9 @@ void floorBenchmark(benchmark::State& state, bool pcapFile) {
 // Reading in pieces as pakscope-cli does, against reading the file's bytes
 // with nothing done to them (what `cat FILE > /dev/null` does).
 void streamBenchmark(benchmark::State& state, File which) {
+  const std::string& file = captures().paths[which];
   for (auto _ : state) {
-    FileHandle fd(::open(captures().paths[which].c_str(), O_RDONLY));
+    FileHandle fd(::open(file.c_str(), O_RDONLY));
     PacketStream stream(fd.get(), which == Qpk ? PacketFileKind::Qpk : PacketFileKind::Pcap,
                         captures().sizes[which]);
     CSilentHost host;
@@ -215,9 +216,10 @@ void streamBenchmark(benchmark::State& state, File which) {
 }
 
 void readFloorBenchmark(benchmark::State& state) {
+  const std::string& file = captures().pcap;
   std::vector<char> buffer(PacketStream::kPieceSize);
   for (auto _ : state) {
-    FileHandle fd(::open(captures().pcap.c_str(), O_RDONLY));
+    FileHandle fd(::open(file.c_str(), O_RDONLY));
     while (::read(fd.get(), buffer.data(), buffer.size()) > 0) {
     }
   }
