@@ -1,8 +1,9 @@
 // Loading and freeing of large captures: OpenPacketFile on QPK, PCAP (all four
 // variants) and pcapng files of 4,000,000 packets of 40 to 160 bytes, against a
 // floor (map, allocate and copy each record into a list of owning pointers)
-// and, when present, a libpcap loop. Then the PCAP and PCAPNG writers on the
-// same list, with times and link types as a capture has them.
+// and, when present, a libpcap loop; reading them in pieces against read().
+// Then the PCAP and PCAPNG writers on the same list, with times and link
+// types as a capture has them.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <malloc.h>
@@ -21,6 +22,7 @@
 #include "packets/host.h"
 #include "packets/mapped_file.h"
 #include "packets/packet_reader.h"
+#include "packets/packet_stream.h"
 #include "packets/packet_writer.h"
 
 #ifdef PAKSCOPE_HAVE_LIBPCAP
@@ -196,6 +198,45 @@ void floorBenchmark(benchmark::State& state, bool pcapFile) {
   state.SetItemsProcessed(int64_t(state.iterations() * kPackets));
   state.SetBytesProcessed(int64_t(state.iterations() * bytes));
 }
+
+// Reading in pieces as pakscope-cli does, against reading the file's bytes
+// with nothing done to them (what `cat FILE > /dev/null` does).
+void streamBenchmark(benchmark::State& state, File which) {
+  const std::string& file = captures().paths[which];
+  for (auto _ : state) {
+    FileHandle fd(::open(file.c_str(), O_RDONLY));
+    PacketStream stream(fd.get(), which == Qpk ? PacketFileKind::Qpk : PacketFileKind::Pcap,
+                        captures().sizes[which]);
+    CSilentHost host;
+    PacketList batch;
+    uint64_t count = 0;
+    if (stream.start(host))
+      while (stream.next(batch)) count += batch.size();
+    if (count != kPackets) state.SkipWithError("the stream did not read every packet");
+  }
+  state.SetItemsProcessed(int64_t(state.iterations() * kPackets));
+  state.SetBytesProcessed(int64_t(state.iterations() * captures().sizes[which]));
+}
+
+void readFloorBenchmark(benchmark::State& state) {
+  const std::string& file = captures().pcap;
+  std::vector<char> buffer(PacketStream::kPieceSize);
+  for (auto _ : state) {
+    FileHandle fd(::open(file.c_str(), O_RDONLY));
+    while (::read(fd.get(), buffer.data(), buffer.size()) > 0) {
+    }
+  }
+  state.SetBytesProcessed(int64_t(state.iterations() * captures().pcapBytes));
+}
+BENCHMARK_CAPTURE(streamBenchmark, pcap, Pcap)
+    ->Name("PacketStream/pcap")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(streamBenchmark, pcapng, Pcapng)
+    ->Name("PacketStream/pcapng")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK(readFloorBenchmark)->Name("read/pcap")->Unit(benchmark::kMillisecond)->Iterations(3);
 
 #ifdef PAKSCOPE_HAVE_LIBPCAP
 void libpcapBenchmark(benchmark::State& state, File which) {

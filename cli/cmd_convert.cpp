@@ -9,9 +9,12 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
       app.add_subcommand("convert", "Загрузить файл и записать его в другом формате");
   addListOptions(*command, *args);
   command->callback([args, &exitCode] {
-    exitCode = rewriteList(*args, [](PacketList& loaded, TerminalHost&) {
-      return std::optional<PacketList>(std::move(loaded));
-    });
+    exitCode = rewriteInBatches(
+        *args,
+        [](PacketList& batch, PacketList& made, TerminalHost&) {
+          return appendMade(std::move(batch), made);
+        },
+        true);
   });
 }
 

@@ -19,9 +19,12 @@ void addCutCommand(CLI::App& app, int& exitCode) {
   command->add_flag("--drop-short", settings->deleteShort,
                     "Удалять пакеты, слишком короткие для обрезки, а не оставлять их целыми");
   command->callback([args, settings, &exitCode] {
-    exitCode = rewriteList(*args, [&](PacketList& list, TerminalHost&) {
-      return orOutOfMemory(CutPackets(list, *settings));
-    });
+    exitCode = rewriteInBatches(
+        *args,
+        [&](PacketList& batch, PacketList& made, TerminalHost&) {
+          return appendMade(orOutOfMemory(CutPackets(batch, *settings)), made);
+        },
+        true);
   });
 }
 
@@ -41,10 +44,20 @@ void addPadCommand(CLI::App& app, int& exitCode) {
   command->add_option("--filler", *filler,
                       "Байт-заполнитель, десятичный; берутся его младшие 8 бит");
   command->callback([args, to, filler, &exitCode] {
-    exitCode = rewriteList(*args, [&](PacketList& list, TerminalHost&) {
-      return orOutOfMemory(PadPackets(list, PadTarget(list, !to->has_value(), to->value_or(0)),
-                                      static_cast<uint8_t>(*filler & 0xFF)));
-    });
+    const auto fill = static_cast<uint8_t>(*filler & 0xFF);
+    // Without --to the longest packet of the whole file sets the length.
+    if (!to->has_value()) {
+      exitCode = rewriteList(*args, [&](PacketList& list, TerminalHost&) {
+        return orOutOfMemory(PadPackets(list, PadTarget(list, true, 0), fill));
+      });
+      return;
+    }
+    exitCode = rewriteInBatches(
+        *args,
+        [&](PacketList& batch, PacketList& made, TerminalHost&) {
+          return appendMade(orOutOfMemory(PadPackets(batch, **to, fill)), made);
+        },
+        true);
   });
 }
 

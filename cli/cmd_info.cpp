@@ -1,7 +1,7 @@
 #include <iostream>
 
 #include "commands.h"
-#include "open_file.h"
+#include "packet_input.h"
 #include "packets/capture_time.h"
 
 namespace pakscope::cli {
@@ -10,16 +10,22 @@ namespace {
 
 struct InfoArgs {
   std::vector<std::string> files;
-  OpenOptions open;
+  InputOptions input;
 };
 
 int runInfo(const InfoArgs& args) {
   int status = kExitOk;
   for (const std::string& file : args.files) {
     TerminalHost host;
-    PacketList list;
-    LoadDetails details;
-    const uint32_t longest = openForCli(file, list, host, args.open, &details);
+    InputSummary summary;
+    CaptureSpanCounter span;
+    const uint32_t longest = readInput(
+        file, host, args.input,
+        [&span](PacketList& batch, uint64_t) {
+          span.add(batch);
+          return true;
+        },
+        &summary);
     if (longest == 0) {
       // Nothing on stdout for a file that gave nothing: what the loader said goes with the error.
       for (const std::string& text : host.status)
@@ -32,12 +38,11 @@ int runInfo(const InfoArgs& args) {
     for (const std::string& text : host.status)
       if (!text.empty()) std::cout << "  " << text << '\n';
     // The packet window's count and length panels.
-    std::cout << "  Всего пакетов: " << list.size() << '\n'
-              << "  Длина мин: " << MinPacketLength(list) << " макс: " << MaxPacketLength(list)
-              << '\n'
-              << "  " << DescribeFormat(details) << '\n';
-    if (const std::string span = DescribeCaptureSpan(list); !span.empty())
-      std::cout << "  " << span << '\n';
+    std::cout << "  Всего пакетов: " << summary.packets << '\n'
+              << "  Длина мин: " << summary.shortest << " макс: " << summary.longest << '\n'
+              << "  " << DescribeFormat(summary.details) << '\n';
+    if (const std::string text = span.describe(); !text.empty())
+      std::cout << "  " << text << '\n';
   }
   return status;
 }
@@ -49,7 +54,7 @@ void addInfoCommand(CLI::App& app, int& exitCode) {
   CLI::App* command = app.add_subcommand("info", "Открыть файлы и сообщить, что загружено");
   command->add_option("FILE", args->files, "Файлы пакетов или битовые файлы; - — стандартный ввод")
       ->required();
-  addOpenOptions(*command, args->open);
+  addInputOptions(*command, args->input);
   command->callback([args, &exitCode] { exitCode = runInfo(*args); });
 }
 

@@ -2,7 +2,7 @@
 #include <optional>
 
 #include "commands.h"
-#include "open_file.h"
+#include "packet_input.h"
 #include "protocols/cp1251.h"
 #include "tools/search_pattern.h"
 #include "tools/sequence_search.h"
@@ -16,7 +16,7 @@ struct SearchArgs {
   std::optional<std::string> text, dec, hex;
   bool ignoreCase = false;
   bool all = false;
-  OpenOptions open;
+  InputOptions input;
 };
 
 std::vector<uint8_t> patternOf(const SearchArgs& args) {
@@ -39,24 +39,32 @@ std::vector<uint8_t> patternOf(const SearchArgs& args) {
 int runSearch(const SearchArgs& args) {
   const std::vector<uint8_t> pattern = patternOf(args);
   TerminalHost host;
-  PacketList list;
-  if (openForCli(args.file, list, host, args.open) == 0) {
-    printError(args.file + ": ничего не загружено");
-    return kExitFailure;
-  }
   std::string out;
   const auto flush = [&out] {
     std::fwrite(out.data(), 1, out.size(), stdout);
     out.clear();
   };
+  SearchAllResult found;
+  uint64_t first = 0;
   // Positions are 1-based, as the packet window's status bar shows them.
   const auto print = [&](size_t row, size_t column) {
-    out += std::to_string(row + 1) + ":" + std::to_string(column + 1) + "\n";
+    out += std::to_string(first + row + 1) + ":" + std::to_string(column + 1) + "\n";
     if (out.size() > 65536) flush();
   };
-  const SearchAllResult found =
-      args.all ? ForEachOccurrence(list, pattern, args.ignoreCase, 0, 0, {})
-               : ForEachOccurrence(list, pattern, args.ignoreCase, 0, 0, print);
+  const auto search = [&](PacketList& batch, uint64_t batchFirst) {
+    first = batchFirst;
+    const SearchAllResult batchFound =
+        args.all ? ForEachOccurrence(batch, pattern, args.ignoreCase, 0, 0, {})
+                 : ForEachOccurrence(batch, pattern, args.ignoreCase, 0, 0, print);
+    found.packets += batchFound.packets;
+    found.occurrences += batchFound.occurrences;
+    return true;
+  };
+  if (readInput(args.file, host, args.input, search) == 0) {
+    out.clear();
+    printError(args.file + ": ничего не загружено");
+    return kExitFailure;
+  }
   // The packet window's status text, for no match too; the exit status tells.
   if (args.all) out = OccurrencesText(found.occurrences, found.packets) + "\n";
   flush();
@@ -83,7 +91,7 @@ void addSearchCommand(CLI::App& app, int& exitCode) {
                  "Не различать регистр латинских букв (с --text)")
       ->needs(text);
   command->add_flag("--all", args->all, "Вывести число вхождений и пакетов вместо каждого места");
-  addOpenOptions(*command, args->open);
+  addInputOptions(*command, args->input);
   command->callback([args, &exitCode] { exitCode = runSearch(*args); });
 }
 

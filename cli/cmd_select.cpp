@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <charconv>
 
 #include "commands.h"
@@ -70,18 +71,25 @@ int runSelect(const SelectArgs& args) {
     }
     keywords = std::move(*lines);
   }
-  return rewriteList(
-      args.list, [&](PacketList& list, TerminalHost& host) -> std::optional<PacketList> {
+  PacketArena arena;
+  return rewriteInBatches(
+      args.list,
+      [&](PacketList& batch, PacketList& selected, TerminalHost& host) {
         // Loaded packets are all white: whatever either colouring marks is selected.
         constexpr uint8_t kMarked = 1;
-        if (!keywords.empty() && !FindAllKeyWords(list, keywords, args.ignoreCase, kMarked, host))
-          return std::nullopt;
-        ColourByFilters(list, records, kMarked);
-        PacketList selected;
-        for (PACKET& p : list)
-          if (p.color != 0) selected.push_back(std::move(p));
-        return selected;
-      });
+        if (!keywords.empty() && !FindAllKeyWords(batch, keywords, args.ignoreCase, kMarked, host))
+          return false;
+        ColourByFilters(batch, records, kMarked);
+        // Copies of their own: a batch's packet would hold on to the memory of
+        // its whole batch.
+        for (PACKET& p : batch)
+          if (p.color != 0) {
+            selected.push_back(PACKET::uninitialized(p.length, arena));
+            std::copy(p.bytes().begin(), p.bytes().end(), selected.back().bytes().begin());
+          }
+        return true;
+      },
+      false);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <iostream>
 
 #include "commands.h"
-#include "open_file.h"
+#include "packet_input.h"
 #include "tools/statistics.h"
 
 namespace pakscope::cli {
@@ -13,7 +13,7 @@ namespace {
 struct StatsArgs {
   std::string file;
   std::vector<int32_t> bytes;
-  OpenOptions open;
+  InputOptions input;
 };
 
 int runStats(const StatsArgs& args) {
@@ -23,13 +23,17 @@ int runStats(const StatsArgs& args) {
   if (!args.bytes.empty() && StatByteNumbers(args.bytes).empty())
     throw UsageError{"--bytes должен начинаться с номера байта от 1"};
   TerminalHost host;
-  PacketList list;
-  if (openForCli(args.file, list, host, args.open) == 0) {
+  StatisticsCounter counter(args.bytes.empty() ? StatKind::Lengths : StatKind::ByteValues,
+                            args.bytes);
+  const auto count = [&](PacketList& batch, uint64_t) {
+    counter.add(batch, host);
+    return true;
+  };
+  if (readInput(args.file, host, args.input, count) == 0) {
     printError(args.file + ": ничего не загружено");
     return kExitFailure;
   }
-  const StatisticsResult result =
-      args.bytes.empty() ? LengthStatistics(list) : *ByteValueStatistics(list, args.bytes, host);
+  const StatisticsResult result = counter.result();
   // The percentage takes the locale's decimal separator, as the window does.
   const std::string separator = std::localeconv()->decimal_point;
   const size_t values = result.kind == StatKind::Lengths ? 1 : result.byteNumbers.size();
@@ -55,7 +59,7 @@ void addStatsCommand(CLI::App& app, int& exitCode) {
                    "Номера байт (с 1, до 8, через запятую), значения которых считаются; "
                    "список кончается на первом номере меньше 1")
       ->delimiter(',');
-  addOpenOptions(*command, args->open);
+  addInputOptions(*command, args->input);
   command->callback([args, &exitCode] { exitCode = runStats(*args); });
 }
 

@@ -1,21 +1,24 @@
 #include "list_command.h"
 
+#include <iterator>
+
 #include "commands.h"
 #include "packets/byte_sink.h"
+#include "packets/memory_budget.h"
 
 namespace pakscope::cli {
 
 void addListOptions(CLI::App& command, ListArgs& args) {
   command.add_option("IN", args.input, "Файл для загрузки; - — стандартный ввод")->required();
   addOutputOptions(command, args.out);
-  addOpenOptions(command, args.open, "--in-format");
+  addInputOptions(command, args.read, "--in-format");
 }
 
 int rewriteList(const ListArgs& args, const ListMaker& make) {
   const OutputTarget target = resolveOutput(args.out);
   TerminalHost host;
   PacketList list;
-  if (openForCli(args.input, list, host, args.open) == 0) {
+  if (openForCli(args.input, list, host, args.read.open) == 0) {
     printError(args.input + ": ничего не загружено");
     return kExitFailure;
   }
@@ -27,6 +30,41 @@ int rewriteList(const ListArgs& args, const ListMaker& make) {
     return kExitFailure;
   }
   return writeOutput(*made, args.out, target, host);
+}
+
+int rewriteInBatches(const ListArgs& args, const BatchMaker& make, bool keepsAll) {
+  const OutputTarget target = resolveOutput(args.out);
+  TerminalHost host;
+  if (keepsAll && !CheckMemoryFor(host, LoadNeed(args.input, UINT64_MAX), "Открытие файла"))
+    return kExitFailure;
+  PacketList made;
+  bool failed = false;
+  const auto take = [&](PacketList& batch, uint64_t) {
+    failed = !make(batch, made, host);
+    return !failed;
+  };
+  if (readInput(args.input, host, args.read, take) == 0) {
+    printError(args.input + ": ничего не загружено");
+    return kExitFailure;
+  }
+  if (failed) return kExitFailure;
+  // An empty file would be one the program itself refuses to open.
+  if (made.empty()) {
+    printError(kNothingToSaveText);
+    return kExitFailure;
+  }
+  return writeOutput(made, args.out, target, host);
+}
+
+bool appendMade(std::optional<PacketList> part, PacketList& made) {
+  if (!part) return false;
+  if (made.empty()) {
+    made = std::move(*part);
+    return true;
+  }
+  made.insert(made.end(), std::make_move_iterator(part->begin()),
+              std::make_move_iterator(part->end()));
+  return true;
 }
 
 std::optional<PacketList> orOutOfMemory(std::optional<PacketList> made) {

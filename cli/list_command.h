@@ -7,6 +7,7 @@
 
 #include "open_file.h"
 #include "output_file.h"
+#include "packet_input.h"
 
 namespace pakscope::cli {
 
@@ -15,7 +16,7 @@ namespace pakscope::cli {
 struct ListArgs {
   std::string input;
   OutputArgs out;
-  OpenOptions open;
+  InputOptions read;
 };
 
 void addListOptions(CLI::App& command, ListArgs& args);
@@ -27,6 +28,18 @@ using ListMaker = std::function<std::optional<PacketList>(PacketList& loaded, Te
 // Checks the output options, loads IN, makes the new list and writes it to OUT;
 // returns the exit status.
 int rewriteList(const ListArgs& args, const ListMaker& make);
+
+// Makes the new list's part of one batch of the input and appends it to
+// `made`; false when there is none, the maker having said why.
+using BatchMaker = std::function<bool(PacketList& batch, PacketList& made, TerminalHost& host)>;
+
+// rewriteList with IN read batch by batch: only the new list is held whole.
+// `keepsAll`: the new list is about as large as IN, so the memory it needs is
+// checked before reading, as a load checks it.
+int rewriteInBatches(const ListArgs& args, const BatchMaker& make, bool keepsAll);
+
+// Moves the packets of `part` to the end of `made`; false for no part.
+bool appendMade(std::optional<PacketList> part, PacketList& made);
 
 // `made`, or a word on stderr that memory ran out.
 std::optional<PacketList> orOutOfMemory(std::optional<PacketList> made);

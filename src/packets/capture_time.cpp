@@ -97,16 +97,29 @@ std::optional<CaptureSpan> CaptureSpanOf(const PacketList& list) noexcept {
   return span;
 }
 
-std::string DescribeCaptureSpan(const PacketList& list) {
-  const std::optional<CaptureSpan> span = CaptureSpanOf(list);
-  if (!span) return {};
-  const bool nine = HoldsNanoseconds(list);
+void CaptureSpanCounter::add(const PacketList& batch) noexcept {
+  if (const std::optional<CaptureSpan> span = CaptureSpanOf(batch)) {
+    span_ = span_ ? CaptureSpan{std::min(span_->first, span->first),
+                                std::max(span_->last, span->last)}
+                  : *span;
+  }
+  nanoseconds_ = nanoseconds_ || HoldsNanoseconds(batch);
+}
+
+std::string CaptureSpanCounter::describe() const {
+  if (!span_) return {};
   // The difference of two int64 times may not fit int64: such a span is shown saturated.
   int64_t length;
-  if (__builtin_sub_overflow(span->last, span->first, &length)) length = INT64_MAX;
-  return "Начало: " + FormatUtcTime(span->first, nine) +
-         ", конец: " + FormatUtcTime(span->last, nine) +
-         ", длительность: " + FormatSeconds(length, nine) + " с";
+  if (__builtin_sub_overflow(span_->last, span_->first, &length)) length = INT64_MAX;
+  return "Начало: " + FormatUtcTime(span_->first, nanoseconds_) +
+         ", конец: " + FormatUtcTime(span_->last, nanoseconds_) +
+         ", длительность: " + FormatSeconds(length, nanoseconds_) + " с";
+}
+
+std::string DescribeCaptureSpan(const PacketList& list) {
+  CaptureSpanCounter counter;
+  counter.add(list);
+  return counter.describe();
 }
 
 std::string PacketTimeStatus(const PacketList& list, size_t index, bool nanoseconds) {

@@ -28,6 +28,17 @@ std::optional<CaptureSpan> CaptureSpanOf(const PacketList& list) noexcept;
 // "Начало: ..., конец: ..., длительность: N,NNNNNN с"; empty when no packet has a time.
 std::string DescribeCaptureSpan(const PacketList& list);
 
+// The same over a file read in batches: add every batch, then describe().
+class CaptureSpanCounter {
+ public:
+  void add(const PacketList& batch) noexcept;
+  std::string describe() const;
+
+ private:
+  std::optional<CaptureSpan> span_;
+  bool nanoseconds_ = false;
+};
+
 // The packet window's time panel for packet `index`: its local time and the
 // time since the packet before ("+0,000125 с" when that one has a time too);
 // empty when the packet has none.

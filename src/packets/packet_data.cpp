@@ -1,8 +1,11 @@
 #include "packets/packet_data.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
+#include <array>
 #include <atomic>
+#include <mutex>
 #include <new>
 
 namespace pakscope {
@@ -31,7 +34,39 @@ ChunkHeader* headerOf(uint8_t* slice) {
   return reinterpret_cast<ChunkHeader*>(reinterpret_cast<uintptr_t>(slice) & ~(kChunkSize - 1));
 }
 
+// Chunks given back lately, kept for the next ones: a tool that reads a file
+// batch by batch frees and takes chunks all the time, and a kept chunk needs
+// neither fresh pages from the kernel nor their zeroing.
+class SpareChunks {
+ public:
+  uint8_t* take() noexcept {
+    std::lock_guard lock(mutex_);
+    return count_ == 0 ? nullptr : chunks_[--count_];
+  }
+  bool keep(uint8_t* chunk) noexcept {
+    std::lock_guard lock(mutex_);
+    if (count_ == chunks_.size()) return false;
+    chunks_[count_++] = chunk;
+    return true;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::array<uint8_t*, 8> chunks_{};
+  size_t count_ = 0;
+};
+
+SpareChunks& spareChunks() {
+  static SpareChunks* spares = new SpareChunks;  // never destroyed: used by late frees
+  return *spares;
+}
+
 uint8_t* mapChunk() {
+  if (uint8_t* spare = spareChunks().take()) {
+    new (spare) ChunkHeader{kArenaBias};
+    chunkBytes.fetch_add(kChunkSize, std::memory_order_relaxed);
+    return spare;
+  }
   // Over-map, then give back what lies outside the aligned chunk.
   void* raw =
       ::mmap(nullptr, 2 * kChunkSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -43,6 +78,7 @@ uint8_t* mapChunk() {
   if (start + 2 * kChunkSize > tail)
     ::munmap(reinterpret_cast<void*>(tail), start + 2 * kChunkSize - tail);
   auto* chunk = reinterpret_cast<uint8_t*>(aligned);
+  PrepareBulkMemory(chunk, kChunkSize);
   new (chunk) ChunkHeader{kArenaBias};  // the arena's own hold on the chunk
   chunkBytes.fetch_add(kChunkSize, std::memory_order_relaxed);
   return chunk;
@@ -51,12 +87,39 @@ uint8_t* mapChunk() {
 void dropReferences(ChunkHeader* header, uint32_t count) {
   if (header->references.fetch_sub(count, std::memory_order_acq_rel) == count) {
     header->~ChunkHeader();
-    ::munmap(header, kChunkSize);
     chunkBytes.fetch_sub(kChunkSize, std::memory_order_relaxed);
+    if (!spareChunks().keep(reinterpret_cast<uint8_t*>(header))) ::munmap(header, kChunkSize);
   }
 }
 
 }  // namespace
+
+void PrepareBulkMemory(void* address, size_t length) noexcept {
+  // Whole pages: advice works on pages, and the kernel backs with a huge page
+  // every 2 MB frame that lies wholly inside the advised mapping.
+  const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const uintptr_t first = reinterpret_cast<uintptr_t>(address) & ~(page - 1);
+  const uintptr_t last = (reinterpret_cast<uintptr_t>(address) + length + page - 1) & ~(page - 1);
+  if (length == 0 || last <= first) return;
+  void* pages = reinterpret_cast<void*>(first);
+#ifdef MADV_HUGEPAGE
+  ::madvise(pages, last - first, MADV_HUGEPAGE);
+#endif
+#ifdef MADV_POPULATE_WRITE
+  ::madvise(pages, last - first, MADV_POPULATE_WRITE);
+#endif
+}
+
+size_t HugePageRoundedCount(size_t count, size_t elementSize) noexcept {
+  // A heap block that large is a mapping of its own, with a small header
+  // before the data: ending the mapping on a frame boundary leaves no small
+  // pages at its end.
+  constexpr size_t kBlockHeader = 2 * sizeof(size_t);
+  const size_t bytes = count * elementSize + kBlockHeader;
+  if (bytes < kChunkSize) return count;
+  const size_t frames = (bytes + kChunkSize - 1) / kChunkSize;
+  return (frames * kChunkSize - kBlockHeader) / elementSize;
+}
 
 void PacketData::releaseArenaSlice(uint8_t* slice) noexcept {
   dropReferences(headerOf(slice), 1);

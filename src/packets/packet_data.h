@@ -56,6 +56,18 @@ class PacketData {
   uintptr_t bits_ = 0;
 };
 
+// Asks the kernel to back the 2 MB frames of the mapping around [address,
+// address + length) with huge pages and to map the range now in one call: a load then pays
+// one page fault per frame instead of one per small page, which is what loads
+// cost on machines where a fault is expensive. Memory that is already mapped
+// keeps its contents; where the kernel has no huge page at hand or lacks
+// either advice, nothing changes.
+void PrepareBulkMemory(void* address, size_t length) noexcept;
+
+// `count` or a little more, so that a heap array of that many elements of
+// `elementSize` bytes fills whole huge-page frames.
+size_t HugePageRoundedCount(size_t count, size_t elementSize) noexcept;
+
 // Hands out packet bytes from large shared chunks. A chunk lives until the arena
 // has moved on from it and every packet holding a slice of it is gone, so
 // packets may outlive the arena and move freely between lists.

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <clocale>
 #include <cstdio>
+#include <iterator>
 #include <new>
 #include <thread>
 
@@ -97,7 +98,14 @@ void reserveAhead(PacketList& list, const RecordCursor& cursor, uint64_t viewSiz
       viewSize / std::max<uint64_t>(cursor.offset / cursor.count, 1) * 33 / 32;
   uint64_t wanted = std::min({extrapolated, read * 4, read + rest});
   wanted = std::max(wanted, read + std::min<uint64_t>(kProgressPacketStep, rest));
-  if (wanted > list.capacity()) list.reserve(static_cast<size_t>(wanted));
+  if (wanted <= list.capacity()) return;
+  // The new array is prepared before the packets move in, so that the move
+  // does not take its pages one fault at a time.
+  PacketList grown;
+  grown.reserve(HugePageRoundedCount(static_cast<size_t>(wanted), sizeof(PACKET)));
+  PrepareBulkMemory(grown.data(), grown.capacity() * sizeof(PACKET));
+  std::move(list.begin(), list.end(), std::back_inserter(grown));
+  list.swap(grown);
 }
 
 uint64_t minimumRecordOf(PacketFileKind kind) {
@@ -208,7 +216,7 @@ ReadResult readPacketFile(PacketFileKind kind, const std::string& fileName, Pack
     warn(host,
          "Размер файла слишком большой!\r\nРежим загрузки больших файлов ПОКА не "
          "поддерживается.\r\n      Будут загружены первые " +
-             std::to_string(viewSize / 1'000'000) + "Мб",
+             std::to_string(viewSize / 1'000'000) + "Мб\r\n" + std::string(kWholeFileHint),
          kCaptionLimit);
   }
   list.clear();
@@ -357,6 +365,15 @@ uint32_t AppendLoad(const std::string& fileName, PacketList& list, CHost& host,
   if (found.fileShrank) warn(host, kFileChangedText, kCaptionError);
   if (details != nullptr) *details = std::move(found);
   return result.longest;
+}
+
+bool StartCaptureWalk(std::span<const uint8_t> head, PacketFileKind named, CHost& host,
+                      PacketFileKind& kind, RecordCursor& cursor, LoadDetails& details) {
+  WalkStart start;
+  if (!startCapture(head, named, host, start, details)) return false;
+  kind = start.kind;
+  cursor = start.cursor;
+  return true;
 }
 
 std::string DescribeFormat(const LoadDetails& details) {

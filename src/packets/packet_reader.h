@@ -7,6 +7,7 @@
 #include "packets/host.h"
 #include "packets/mapped_file.h"
 #include "packets/packet.h"
+#include "packets/record_parser.h"
 
 namespace pakscope {
 
@@ -34,6 +35,12 @@ struct LoadDetails {
 inline constexpr std::string_view kFileChangedText =
     "Файл изменился во время загрузки: пакеты за его новым концом отброшены";
 
+// The last line of the message about a file over the size cap: the
+// command-line tool has no cap.
+inline constexpr std::string_view kWholeFileHint =
+    "pakscope-cli обрабатывает файл целиком: например, «pakscope-cli select» отберёт из него "
+    "нужные пакеты.";
+
 // Reads a QPK, LQPK, libpcap or pcapng file into `list` (passed empty), with
 // the main window's gauge, STOP button and status texts. Returns the longest
 // packet length, 0 when nothing usable was read (the list is then empty or
@@ -45,6 +52,12 @@ uint32_t OpenPacketFile(const std::string& fileName, PacketList& list, CHost& ho
 // append command. Messages still go to the host.
 uint32_t AppendLoad(const std::string& fileName, PacketList& list, CHost& host,
                     const ReaderOptions& options = {}, LoadDetails* details = nullptr);
+
+// Checks the header of a libpcap or pcapng file at the start of `head` as a
+// load does (same messages): sets the walk's kind (Pcap or Pcapng) and start
+// and what the header tells. False when the file holds no records to walk.
+bool StartCaptureWalk(std::span<const uint8_t> head, PacketFileKind named, CHost& host,
+                      PacketFileKind& kind, RecordCursor& cursor, LoadDetails& details);
 
 // "Формат: pcapng, интерфейсов: 2, тип данных: ETHERNET, PPP": link types by
 // the chooser's names, by number where it has none.

@@ -64,34 +64,99 @@ std::string number(uint64_t value) {
 
 }  // namespace
 
-StatisticsResult LengthStatistics(const PacketList& list, const ToolYield& progress) {
-  StatisticsResult result;
-  result.kind = StatKind::Lengths;
-  result.listSize = list.size();
+struct StatisticsCounter::Counts {
   std::vector<uint64_t> direct;
   std::unordered_map<uint32_t, uint64_t> longer;
-  for (size_t i = 0; i < list.size(); ++i) {
-    if (!yieldAt(progress, i, list.size())) {
-      result.stopped = true;
-      break;
-    }
-    const uint32_t length = list[i].length;
-    if (length < direct.size()) {
-      ++direct[length];
+  VariantCounter variants;
+  std::array<uint32_t, kStatByteFields> index{};
+  uint32_t shortestHolding = 0;  // a packet shorter than this lacks a chosen byte
+};
+
+StatisticsCounter::StatisticsCounter(StatKind kind, std::span<const int32_t> fields)
+    : counts_(std::make_unique<Counts>()) {
+  result_.kind = kind;
+  if (kind == StatKind::Lengths) return;
+  result_.byteNumbers = StatByteNumbers(fields);
+  for (size_t f = 0; f < result_.byteNumbers.size(); ++f) {
+    counts_->index[f] = static_cast<uint32_t>(result_.byteNumbers[f]) - 1;
+    counts_->shortestHolding =
+        std::max(counts_->shortestHolding, static_cast<uint32_t>(result_.byteNumbers[f]));
+  }
+}
+
+StatisticsCounter::~StatisticsCounter() = default;
+
+bool StatisticsCounter::add(const PACKET& p) {
+  Counts& c = *counts_;
+  if (result_.kind == StatKind::Lengths) {
+    const uint32_t length = p.length;
+    if (length < c.direct.size()) {
+      ++c.direct[length];
     } else if (length < kDirectLengths) {
-      direct.resize(
-          std::max<size_t>(length + 1, std::min<size_t>(direct.size() * 2, kDirectLengths)));
-      ++direct[length];
+      c.direct.resize(
+          std::max<size_t>(length + 1, std::min<size_t>(c.direct.size() * 2, kDirectLengths)));
+      ++c.direct[length];
     } else {
-      ++longer[length];
+      ++c.longer[length];
+    }
+    return true;
+  }
+  if (result_.limitReached) return false;
+  if (p.length < c.shortestHolding) return true;
+  uint64_t key = 0;
+  for (size_t f = 0; f < result_.byteNumbers.size(); ++f)
+    key |= uint64_t{p.data[c.index[f]]} << (56 - 8 * f);
+  if (c.variants.add(key) && c.variants.size() == kStatMaxVariants) {
+    result_.limitReached = true;
+    return false;
+  }
+  return true;
+}
+
+void StatisticsCounter::add(const PacketList& batch, CHost& host) {
+  result_.listSize += batch.size();
+  if (result_.limitReached) return;
+  for (const PACKET& p : batch) {
+    if (!add(p)) {
+      host.messageBox(kStatTooManyVariants, kStatCaption, MsgButtons::Ok, MsgIcon::Exclamation);
+      return;
     }
   }
-  for (size_t length = 0; length < direct.size(); ++length)
-    if (direct[length] != 0) result.rows.push_back({length, direct[length]});
-  for (const auto& [length, count] : longer) result.rows.push_back({length, count});
+}
+
+StatisticsResult StatisticsCounter::result() {
+  StatisticsResult result = result_;
+  const Counts& c = *counts_;
+  if (result.kind == StatKind::Lengths) {
+    for (size_t length = 0; length < c.direct.size(); ++length)
+      if (c.direct[length] != 0) result.rows.push_back({length, c.direct[length]});
+    for (const auto& [length, count] : c.longer) result.rows.push_back({length, count});
+    std::sort(result.rows.begin(), result.rows.end(), [](const StatRow& a, const StatRow& b) {
+      return a.count != b.count ? a.count > b.count : a.key > b.key;
+    });
+    return result;
+  }
+  result.rows = c.variants.rows();
   std::sort(result.rows.begin(), result.rows.end(), [](const StatRow& a, const StatRow& b) {
-    return a.count != b.count ? a.count > b.count : a.key > b.key;
+    return a.count != b.count ? a.count > b.count
+                              : static_cast<int64_t>(a.key) > static_cast<int64_t>(b.key);
   });
+  return result;
+}
+
+StatisticsResult LengthStatistics(const PacketList& list, const ToolYield& progress) {
+  StatisticsCounter counter(StatKind::Lengths);
+  counter.setListSize(list.size());
+  bool stopped = false;
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (!yieldAt(progress, i, list.size())) {
+      stopped = true;
+      break;
+    }
+    counter.add(list[i]);
+  }
+  StatisticsResult result = counter.result();
+  result.stopped = stopped;
   return result;
 }
 
@@ -107,38 +172,22 @@ std::vector<int32_t> StatByteNumbers(std::span<const int32_t> fields) {
 std::optional<StatisticsResult> ByteValueStatistics(const PacketList& list,
                                                     std::span<const int32_t> fields, CHost& host,
                                                     const ToolYield& progress) {
-  StatisticsResult result;
-  result.kind = StatKind::ByteValues;
-  result.byteNumbers = StatByteNumbers(fields);
-  result.listSize = list.size();
-  const size_t k = result.byteNumbers.size();
-  if (k == 0) return std::nullopt;
-  const uint32_t longest = static_cast<uint32_t>(
-      *std::max_element(result.byteNumbers.begin(), result.byteNumbers.end()));
-  std::array<uint32_t, kStatByteFields> index{};
-  for (size_t f = 0; f < k; ++f) index[f] = static_cast<uint32_t>(result.byteNumbers[f]) - 1;
-
-  VariantCounter counter;
+  if (StatByteNumbers(fields).empty()) return std::nullopt;
+  StatisticsCounter counter(StatKind::ByteValues, fields);
+  counter.setListSize(list.size());
+  bool stopped = false;
   for (size_t i = 0; i < list.size(); ++i) {
     if (!yieldAt(progress, i, list.size())) {
-      result.stopped = true;
+      stopped = true;
       break;
     }
-    const PACKET& p = list[i];
-    if (p.length < longest) continue;
-    uint64_t key = 0;
-    for (size_t f = 0; f < k; ++f) key |= uint64_t{p.data[index[f]]} << (56 - 8 * f);
-    if (counter.add(key) && counter.size() == kStatMaxVariants) {
+    if (!counter.add(list[i])) {
       host.messageBox(kStatTooManyVariants, kStatCaption, MsgButtons::Ok, MsgIcon::Exclamation);
-      result.limitReached = true;
       break;
     }
   }
-  result.rows = counter.rows();
-  std::sort(result.rows.begin(), result.rows.end(), [](const StatRow& a, const StatRow& b) {
-    return a.count != b.count ? a.count > b.count
-                              : static_cast<int64_t>(a.key) > static_cast<int64_t>(b.key);
-  });
+  StatisticsResult result = counter.result();
+  result.stopped = stopped;
   return result;
 }
 

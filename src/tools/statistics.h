@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -77,6 +78,32 @@ std::vector<int32_t> StatByteNumbers(std::span<const int32_t> fields);
 std::optional<StatisticsResult> ByteValueStatistics(const PacketList& list,
                                                     std::span<const int32_t> fields, CHost& host,
                                                     const ToolYield& progress = {});
+
+// The same counts taken batch by batch, for a file read in pieces: after the
+// batches of a list, result() equals the run over the whole list.
+class StatisticsCounter {
+ public:
+  // Counts lengths, or byte values at the fields' byte numbers (the fields
+  // must name a byte: see StatByteNumbers).
+  explicit StatisticsCounter(StatKind kind, std::span<const int32_t> fields = {});
+  ~StatisticsCounter();
+  StatisticsCounter(const StatisticsCounter&) = delete;
+  StatisticsCounter& operator=(const StatisticsCounter&) = delete;
+
+  // Counts one packet; false when the byte-value limit was reached with it
+  // (the caller shows kStatTooManyVariants) and nothing more is counted.
+  bool add(const PACKET& packet);
+  // Counts a batch; reaching the limit shows kStatTooManyVariants once.
+  void add(const PacketList& batch, CHost& host);
+  // The packets counted, and those passed by after the limit: the denominator.
+  void setListSize(size_t size) noexcept { result_.listSize = size; }
+  StatisticsResult result();
+
+ private:
+  struct Counts;
+  StatisticsResult result_;
+  std::unique_ptr<Counts> counts_;
+};
 
 // "Всего N вариантов".
 std::string StatSummaryText(size_t variants);

@@ -1,7 +1,9 @@
 // pakscope-cli when memory runs short: refused up front, or caught, never a crash.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "run_cli.h"
 #include "support/capture_files.h"
@@ -16,10 +18,12 @@ constexpr std::string_view kAdvice = "Увеличьте объем операт
 TEST(CliMemory, AnOpenOverTheBudgetIsRefusedUpFront) {
   TempDir dir;
   writeFile(dir.file("in.qpk"), qpkImage({Bytes(3000, 1), Bytes(3000, 2)}));
-  for (const char* command : {"info", "convert"}) {
+  // info reads in pieces and holds no list: it needs no room for the file.
+  EXPECT_EQ(runCliAfter("PAKSCOPE_MEMORY_LIMIT=4000 ", {"info", dir.file("in.qpk")}).exitCode, 0);
+  for (const char* command : {"convert", "cut"}) {
     SCOPED_TRACE(command);
-    std::vector<std::string> args{command, dir.file("in.qpk")};
-    if (std::string_view(command) == "convert") args.push_back(dir.file("out.lqpk"));
+    std::vector<std::string> args{command, dir.file("in.qpk"), dir.file("out.lqpk")};
+    if (std::string_view(command) == "cut") args.insert(args.end(), {"--start", "1"});
     const CliRun run = runCliAfter("PAKSCOPE_MEMORY_LIMIT=4000 ", args);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("pakscope-cli: Ошибка: Недостаточно памяти для операции «Открытие "
@@ -32,14 +36,11 @@ TEST(CliMemory, AnOpenOverTheBudgetIsRefusedUpFront) {
   }
   // Room for the file's bytes, and not a byte more: the same file loads.
   const auto size = std::filesystem::file_size(dir.file("in.qpk"));
-  EXPECT_EQ(runCliAfter("PAKSCOPE_MEMORY_LIMIT=" + std::to_string(size) + " ",
-                        {"info", dir.file("in.qpk")})
-                .exitCode,
+  const std::vector<std::string> convert{"convert", dir.file("in.qpk"), dir.file("out.lqpk")};
+  EXPECT_EQ(runCliAfter("PAKSCOPE_MEMORY_LIMIT=" + std::to_string(size) + " ", convert).exitCode,
             0);
-  EXPECT_EQ(runCliAfter("PAKSCOPE_MEMORY_LIMIT=" + std::to_string(size - 1) + " ",
-                        {"info", dir.file("in.qpk")})
-                .exitCode,
-            1);
+  EXPECT_EQ(
+      runCliAfter("PAKSCOPE_MEMORY_LIMIT=" + std::to_string(size - 1) + " ", convert).exitCode, 1);
 }
 
 TEST(CliMemory, ALoadThatRunsOutOfMemoryEndsWithTheMessage) {
@@ -50,12 +51,42 @@ TEST(CliMemory, ALoadThatRunsOutOfMemoryEndsWithTheMessage) {
   const std::string zeros = dir.file("zeros.qpk");
   writeFile(zeros, Bytes{});
   std::filesystem::resize_file(zeros, 32 << 20);
-  const CliRun run = runCliAfter("ulimit -v 300000; ", {"info", zeros});
+  const CliRun run = runCliAfter("ulimit -v 300000; ", {"convert", zeros, zeros + ".lqpk"});
   EXPECT_EQ(run.exitCode, 1) << run.err;
-  EXPECT_NE(run.err.find("Недостаточно памяти для операции «pakscope-cli info»."),
+  EXPECT_NE(run.err.find("Недостаточно памяти для операции «pakscope-cli convert»."),
             std::string::npos)
       << run.err;
   EXPECT_NE(run.err.find(kAdvice), std::string::npos);
+}
+
+// A file several times the address space the process may have streams
+// through with the counts its generator expects.
+TEST(CliMemory, AFileLargerThanTheAddressSpaceStreams) {
+  TempDir dir;
+  const std::string big = dir.file("big.qpk");
+  // 200 records of lengths 1..200 make 20,500 bytes; 12,000 copies 246 MB.
+  std::vector<Bytes> packets;
+  for (uint8_t n = 1; n <= 200; ++n) packets.push_back(Bytes(n, n));
+  const Bytes block = qpkImage(packets);
+  {
+    std::ofstream out(big, std::ios::binary);
+    for (int i = 0; i < 12000; ++i)
+      out.write(reinterpret_cast<const char*>(block.data()),
+                static_cast<std::streamsize>(block.size()));
+  }
+  // Under AddressSanitizer the address space cannot be limited: the peak
+  // resident size of the child stands in for it.
+  const std::string limit = kAddressSanitizer ? "" : "ulimit -v 64000; ";
+  const CliRun info = runCliAfter(limit, {"info", big});
+  EXPECT_EQ(info.exitCode, 0) << info.err;
+  EXPECT_NE(info.out.find("Всего пакетов: 2400000\n  Длина мин: 1 макс: 200\n"), std::string::npos)
+      << info.out;
+  const CliRun stats = runCliAfter(limit, {"stats", big, "--bytes", "1"});
+  EXPECT_EQ(stats.exitCode, 0) << stats.err;
+  EXPECT_NE(stats.out.find("Всего 200 вариантов\n127\t12000\t"), std::string::npos) << stats.out;
+  rusage children{};
+  ::getrusage(RUSAGE_CHILDREN, &children);
+  EXPECT_LT(children.ru_maxrss, 120'000);  // kilobytes; the file is 246,000
 }
 
 }  // namespace

@@ -29,14 +29,26 @@ CliRun runCli(const std::vector<std::string>& args) {
   return runCliAfter({}, args);
 }
 
-CliRun runCliAfter(const std::string& setup, const std::vector<std::string>& args) {
+namespace {
+CliRun run(const std::string& setup, const std::vector<std::string>& args,
+           const std::string& input) {
   TempDir dir;
   std::string command = setup + quoted(PAKSCOPE_CLI);
   for (const std::string& a : args) command += " " + quoted(a);
-  command += " >" + quoted(dir.file("out")) + " 2>" + quoted(dir.file("err")) + " </dev/null";
+  command += " >" + quoted(dir.file("out")) + " 2>" + quoted(dir.file("err"));
+  command = input.empty() ? command + " </dev/null" : "cat " + quoted(input) + " | " + command;
   const int status = std::system(command.c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir.file("out")),
           slurp(dir.file("err"))};
+}
+}  // namespace
+
+CliRun runCliAfter(const std::string& setup, const std::vector<std::string>& args) {
+  return run(setup, args, {});
+}
+
+CliRun runCliReading(const std::string& input, const std::vector<std::string>& args) {
+  return run({}, args, input);
 }
 
 }  // namespace pakscope::test

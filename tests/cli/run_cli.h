@@ -15,5 +15,7 @@ struct CliRun {
 CliRun runCli(const std::vector<std::string>& args);
 // The same after shell commands that set up its process (ulimit, variables).
 CliRun runCliAfter(const std::string& setup, const std::vector<std::string>& args);
+// The same with standard input read from `input` (a pipe from cat).
+CliRun runCliReading(const std::string& input, const std::vector<std::string>& args);
 
 }  // namespace pakscope::test

@@ -2,9 +2,11 @@
 // damage ends a load.
 #include <gtest/gtest.h>
 
+#include "packets/file_kind.h"
 #include "packets/packet_reader.h"
 #include "support/capture_files.h"
 #include "support/recording_host.h"
+#include "support/stream_image.h"
 #include "support/temp_dir.h"
 
 namespace pakscope {
@@ -62,6 +64,29 @@ TEST_P(CaptureFormats, LoadsWhatTheFileHolds) {
     EXPECT_EQ(host.messages[0].text, "Ошибка чтения заголовка!");
     EXPECT_EQ(host.messages[0].caption, c.message);
   }
+}
+
+// The same file read in pieces of every small size, its size known or not,
+// gives what the load gave: packets, details and messages.
+TEST_P(CaptureFormats, StreamsWhatALoadReads) {
+  const CaptureCase& c = GetParam();
+  test::TempDir dir;
+  test::writeFile(dir.file(c.file), c.image);
+  test::RecordingHost loadHost;
+  PacketList loaded;
+  LoadDetails details;
+  OpenPacketFile(dir.file(c.file), loaded, loadHost, {}, &details);
+  for (size_t piece : {1, 5, 16, 33, 4096})
+    for (bool sized : {false, true}) {
+      SCOPED_TRACE(std::to_string(piece) + (sized ? " sized" : " to the end"));
+      const test::Streamed streamed =
+          test::streamImage(c.image, PacketFileKindOf(c.file), piece, sized);
+      EXPECT_EQ(streamed.packets, test::contents(loaded));
+      EXPECT_EQ(streamed.details.format, details.format);
+      EXPECT_EQ(streamed.details.linkTypes, details.linkTypes);
+      EXPECT_EQ(streamed.details.interfaces, details.interfaces);
+      EXPECT_EQ(streamed.messages, loadHost.messages.size());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
