@@ -136,6 +136,7 @@ class HelpWindowTest : public QObject {
         {tool("UtilzForm"), "06-analysis-tools.md#Обработка пакетов"},
         {saving, "02-packet-files.md#Сохранение"},
         {TLinkTypeForm().property("helpChapter"), "02-packet-files.md#Окно «Тип данных»"},
+        {form_->property("helpChapter"), "01-getting-started.md#Главное окно"},
         {packets.property("helpChapter"), "04-packet-window.md"},
         {packets.protocolPanel()->property("helpChapter"), "07-protocol-panel.md"},
     };

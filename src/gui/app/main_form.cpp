@@ -79,6 +79,8 @@ TMainForm::TMainForm(QWidget* parent)
       font_(QStringLiteral("Nina"), 8) {
   setWindowTitle(QStringLiteral("Pakscope"));
   setObjectName(QStringLiteral("MainForm"));
+  // F1 outside any packet or tool window; those name their own sections.
+  setProperty(kHelpChapterProperty, QStringLiteral("01-getting-started.md#Главное окно"));
   mdi_ = new QMdiArea(this);
   mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
