@@ -92,6 +92,8 @@ class THelpBrowser : public QTextBrowser {
 
   // Every figure at its own width or the page's, whichever is smaller.
   void fitFigures() {
+    // Scaling is no edit a user could undo; kept off the undo stack, resizes cost no memory.
+    document()->setUndoRedoEnabled(false);
     const int room = std::max(64, viewport()->width() - kFigureMargin);
     QTextDocument* doc = document();
     for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
