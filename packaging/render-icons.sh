@@ -8,7 +8,7 @@ if ! command -v rsvg-convert >/dev/null; then
   echo "rsvg-convert is missing (Debian package librsvg2-bin)" >&2
   exit 1
 fi
-for size in 16 32 48 64 128 256; do
+for size in 16 24 32 48 64 128 256; do
   dir=icons/hicolor/${size}x${size}/apps
   mkdir -p "$dir"
   rsvg-convert -w "$size" -h "$size" pakscope.svg -o "$dir/pakscope.png"

@@ -5,6 +5,8 @@ set -euo pipefail
 
 purpose=${1:-run}
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev)
+# Debian's hardening flags (dpkg-buildflags) and the compressed manual pages.
+packages+=(dpkg-dev gzip)
 # The desktop program: Qt Widgets, its platform plugins, and Qt's own Russian
 # texts for the standard dialogs; a font for the cells (the window tests
 # measure rendered text).
@@ -27,6 +29,8 @@ if [[ $purpose == test ]]; then
   optional+=(tshark)
   # Validators of the desktop entry, the MIME package and the metainfo.
   optional+=(desktop-file-utils shared-mime-info appstream)
+  # Checks the manual pages for troff mistakes.
+  optional+=(groff-base)
   # editcap converts generated captures to pcapng and nanosecond pcap for the reader tests.
   optional+=(wireshark-common)
 fi

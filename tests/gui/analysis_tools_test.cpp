@@ -12,12 +12,14 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -100,10 +102,12 @@ class AnalysisToolsTest : public QObject {
     for (QDialog* d : form_->findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
       order << d->objectName() + u' ' + d->windowTitle() + u' ' +
                    d->property("helpChapter").toString();
-    QCOMPARE(order, (QStringList{"StatForm Статистика 06-analysis-tools.md",
-                                 "AutoSelectForm Автоподкраска пакетов 06-analysis-tools.md",
-                                 "UtilzForm Обработка пакетов 06-analysis-tools.md",
-                                 "SearchForm Поиск 06-analysis-tools.md"}));
+    QCOMPARE(order,
+             (QStringList{"StatForm Статистика 06-analysis-tools.md#Статистика",
+                          "AutoSelectForm Автоподкраска пакетов "
+                          "06-analysis-tools.md#Автоподкраска пакетов",
+                          "UtilzForm Обработка пакетов 06-analysis-tools.md#Обработка пакетов",
+                          "SearchForm Поиск 06-analysis-tools.md#Поиск"}));
     const std::tuple<const char*, QList<QKeySequence>, const char*> commands[] = {
         {"Stat", {QKeySequence(Qt::Key_F2)}, "Статистика"},
         {"SelectByMask", {QKeySequence(Qt::Key_F3)}, "Автоподкраска пакетов"},
@@ -184,7 +188,8 @@ class AnalysisToolsTest : public QObject {
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<int>("type");
     QTest::addColumn<int>("region");      // item of "Область поиска"
-    QTest::addColumn<QString>("button");  // StartAction, SearchPrev, or F6 in the grid
+    QTest::addColumn<QString>("button");  // StartAction, SearchPrev, F6 in the grid, or a
+                                          // button then F6 in the search window
     QTest::addColumn<QPoint>("start");    // current cell before (column, row)
     QTest::addColumn<QPoint>("found");
     QTest::addColumn<bool>("reopen");  // Ctrl+F in the grid after the region click
@@ -199,6 +204,8 @@ class AnalysisToolsTest : public QObject {
         << "a" << 0 << 0 << "StartAction" << QPoint(1, 1) << QPoint(2, 2) << false;
     QTest::addRow("F6 continues on the next packet")
         << "b" << 0 << 0 << "F6" << QPoint(2, 1) << QPoint(3, 2) << false;
+    QTest::addRow("F6 in the search window after a step")
+        << "b" << 0 << 0 << "StartAction F6" << QPoint(2, 1) << QPoint(1, 3) << false;
     QTest::addRow("backward: before the cell")
         << "a" << 0 << 0 << "SearchPrev" << QPoint(2, 2) << QPoint(1, 1) << false;
     QTest::addRow("dec") << "120 97" << 1 << 1 << "StartAction" << QPoint(3, 3) << QPoint(1, 2)
@@ -226,10 +233,13 @@ class AnalysisToolsTest : public QObject {
     click(start.x(), start.y());
     Child<QGroupBox>(s, "RegionRadio")->findChildren<QRadioButton*>()[region]->click();
     if (reopen) key(w.grid(), Qt::Key_F, Qt::ControlModifier);
-    if (button == QStringLiteral("F6"))
+    if (button == QStringLiteral("F6")) {
       key(w.grid(), Qt::Key_F6);
-    else
-      Child<QPushButton>(s, button.toLatin1())->click();
+    } else {
+      Child<QPushButton>(s, button.section(u' ', 0, 0).toLatin1())->click();
+      if (button.endsWith(QStringLiteral(" F6")))
+        key(Child<QLineEdit>(s, "SearchStringEdit"), Qt::Key_F6);
+    }
     QCOMPARE(QPoint(w.currentColumn(), w.currentRow()), found);
   }
 
@@ -289,6 +299,42 @@ class AnalysisToolsTest : public QObject {
     Child<QPushButton>(a, "ResetBtn")->click();
     QCOMPARE(a->grid()->columnCount(), 11);
     QVERIFY(a->grid()->item(1, 1) == nullptr);
+  }
+
+  // Texts are not cut, and the search and auto-colouring windows lie where
+  // both can be read.
+  void toolWindowsShowTheirWholeTextAndDoNotCoverEachOther() {
+    TMDIChild& w = open(QStringLiteral("01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f 10"));
+    auto* frame = qobject_cast<QMdiSubWindow*>(w.parentWidget());
+    frame->showNormal();
+    frame->setGeometry(20, 90, 600, 330);
+    key(w.grid(), Qt::Key_F7);
+    TSearchForm* s = tools().searchForm();
+    // From the main window's client area, not from the packet window's top.
+    const int clientTop = form_->mapToGlobal(QPoint(0, form_->menuBar()->height())).y();
+    QCOMPARE(s->frameGeometry().top(), clientTop + 330 - s->frameGeometry().height());
+    key(w.grid(), Qt::Key_F3);
+    TAutoSelectForm* a = tools().autoSelectForm();
+    QVERIFY(a->isVisible());
+    QVERIFY(!a->frameGeometry().intersects(s->frameGeometry()));
+
+    const QString found = QStringLiteral("Обнаружено 10000000 вхождений (1000000 пакетов)");
+    form_->host().setStatus(0, found.toStdString());
+    QLabel* panel = nullptr;
+    for (QLabel* label : form_->statusBar()->findChildren<QLabel*>())
+      if (label->text() == found) panel = label;
+    QVERIFY(panel);
+    QTRY_VERIFY(panel->width() >= panel->fontMetrics().horizontalAdvance(found));
+    auto* status = Child<QLabel>(s, "StatusBar1");
+    status->setText(found);
+    QTRY_VERIFY(status->width() >= status->fontMetrics().horizontalAdvance(found));
+
+    QTableWidget* grid = a->grid();
+    QVERIFY(grid->columnWidth(0) >=
+            grid->fontMetrics().horizontalAdvance(QStringLiteral("Байт маски")));
+    for (int column = 1; column <= 16; ++column) click(column, 1);
+    QCOMPARE(grid->item(0, 16)->text(), QStringLiteral("16"));
+    QVERIFY(grid->viewport()->rect().contains(grid->visualItemRect(grid->item(0, 16))));
   }
 
   void processingRunsThePageOnShowAndKeepsItsSettings() {

@@ -1,10 +1,12 @@
 // F1 and the help window; the application icon on the windows.
 #include "gui/app/help_window.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiSubWindow>
@@ -13,11 +15,14 @@
 #include <QStandardPaths>
 #include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextImageFormat>
 #include <QTimer>
 #include <QtTest>
 
 #include "gui/app/application.h"
 #include "gui/app/main_form.h"
+#include "gui/packets/link_type_chooser.h"
+#include "gui/protocols/protocol_panel.h"
 #include "gui/view/draw_grid.h"
 #include "gui/view/packet_window.h"
 #include "gui_test_util.h"
@@ -108,6 +113,47 @@ class HelpWindowTest : public QObject {
     }
   }
 
+  // Every window and dialog with a section of its own: F1 lands on a heading
+  // that is really in the manual.
+  void everyWindowNamesASectionThatExists() {
+    make().show();
+    QVERIFY(form_->OpenFile(QStringLiteral(PAKSCOPE_SOURCE_DIR "/samples/sample.pcap")));
+    TMDIChild& packets = *form_->activeChild();
+    const auto tool = [this](const char* name) {
+      return form_->findChild<QWidget*>(QString::fromLatin1(name))->property("helpChapter");
+    };
+    // The save dialog exists only while it asks.
+    QVariant saving;
+    WhenOpen<QDialog>([&saving](QDialog* dialog) {
+      saving = dialog->property("helpChapter");
+      dialog->reject();
+    });
+    TFileDialogs().askSave(form_.get());
+    const std::pair<QVariant, QString> windows[] = {
+        {tool("StatForm"), "06-analysis-tools.md#Статистика"},
+        {tool("SearchForm"), "06-analysis-tools.md#Поиск"},
+        {tool("AutoSelectForm"), "06-analysis-tools.md#Автоподкраска пакетов"},
+        {tool("UtilzForm"), "06-analysis-tools.md#Обработка пакетов"},
+        {saving, "02-packet-files.md#Сохранение"},
+        {TLinkTypeForm().property("helpChapter"), "02-packet-files.md#Окно «Тип данных»"},
+        {form_->property("helpChapter"), "01-getting-started.md#Главное окно"},
+        {packets.property("helpChapter"), "04-packet-window.md"},
+        {packets.protocolPanel()->property("helpChapter"), "07-protocol-panel.md"},
+    };
+    THelpForm help(kManual);
+    for (const auto& [property, target] : windows) {
+      QCOMPARE(property.toString(), target);
+      help.ShowChapter(target);
+      QCOMPARE(help.currentChapter(), target.section(u'#', 0, 0));
+      const QString heading = target.section(u'#', 1);
+      if (!heading.isEmpty()) {
+        QVERIFY2(help.browser()->textCursor().block().text().startsWith(heading),
+                 qPrintable(target));
+        QVERIFY(help.browser()->textCursor().block().blockFormat().headingLevel() > 0);
+      }
+    }
+  }
+
   void f1OverAModalDialogGivesAUsableHelpWindow() {
     make();
     QDialog dialog;
@@ -157,9 +203,9 @@ class HelpWindowTest : public QObject {
     QVERIFY(form_->ShowHelp(QString()));
     THelpForm& help = *form_->helpWindow();
     QListWidget& contents = *help.contents();
-    QCOMPARE(contents.count(), 11);
+    QCOMPARE(contents.count(), 12);
     QCOMPARE(contents.item(0)->text(), QStringLiteral("Содержание"));
-    QCOMPARE(contents.item(10)->text(), QStringLiteral("10. Программа pakscope-cli"));
+    QCOMPARE(contents.item(11)->text(), QStringLiteral("11. Сообщения, неполадки, словарь"));
     contents.setCurrentRow(1);
     QVERIFY(!help.browser()  // figures resolve against the manual folder
                  ->loadResource(QTextDocument::ImageResource, QUrl("images/main-window.png"))
@@ -183,6 +229,69 @@ class HelpWindowTest : public QObject {
     help.findField()->setText(QStringLiteral("нет такого текста"));
     QTest::keyClick(help.findField(), Qt::Key_Return);
     QCOMPARE(help.statusText(), QStringLiteral("Не найдено: «нет такого текста»"));
+  }
+
+  void chapterReferencesBecomeLinks() {
+    const QHash<QString, QString> files{{"3", "03-bit-files.md"}, {"10", "10-command-line.md"}};
+    const std::pair<QString, QString> cases[] = {
+        {"см. главу 3.", "см. [главу 3](03-bit-files.md)."},
+        {"Глава 10 и главе 3", "[Глава 10](10-command-line.md) и [главе 3](03-bit-files.md)"},
+        {"глава 31, главой 1", "глава 31, главой 1"},  // no such chapters
+        {"[глава 3](03-bit-files.md)", "[глава 3](03-bit-files.md)"},
+        {"`глава 3` подглава 3", "`глава 3` подглава 3"},
+        {"```\nглава 3\n```\n# Глава 3", "```\nглава 3\n```\n# Глава 3"},
+    };
+    for (const auto& [text, linked] : cases) QCOMPARE(LinkChapterReferences(text, files), linked);
+
+    make();
+    QVERIFY(form_->ShowHelp(QString()));
+    QTextBrowser& browser = *form_->helpWindow()->browser();
+    browser.setSource(QUrl::fromLocalFile(kManual + "/01-getting-started.md"));  // a link followed
+    QTextCursor link = browser.document()->find(QStringLiteral("глава 4"));
+    QVERIFY(!link.isNull());
+    QCOMPARE(link.charFormat().anchorHref(), QStringLiteral("04-packet-window.md"));
+  }
+
+  void windowFitsFiguresAndContentsAndClosesOnEsc() {
+    make();
+    QVERIFY(form_->ShowHelp(QStringLiteral("01-getting-started.md")));
+    THelpForm& help = *form_->helpWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(&help));
+    // No title of the contents list is cut.
+    QListWidget& contents = *help.contents();
+    QVERIFY(contents.viewport()->width() >= contents.sizeHintForColumn(0));
+
+    // Figures are as wide as the page at most; a click shows one full size.
+    help.resize(500, 600);
+    QTextBrowser& browser = *help.browser();
+    QTRY_VERIFY(browser.viewport()->width() < 400);
+    QTextCursor figure = browser.document()->find(QString(QChar::ObjectReplacementCharacter));
+    QVERIFY(!figure.isNull() && figure.charFormat().isImageFormat());
+    const QTextImageFormat image = figure.charFormat().toImageFormat();
+    const QImage natural(kManual + u'/' + image.name());
+    QVERIFY(natural.width() > 500);
+    QVERIFY(image.width() > 0 && image.width() <= browser.viewport()->width());
+    const QRectF block = browser.document()->documentLayout()->blockBoundingRect(figure.block());
+    browser.verticalScrollBar()->setValue(static_cast<int>(block.top()));
+    const QPointF inside(block.left() + image.width() / 2, block.center().y());
+    QVERIFY(
+        help.ShowFigureAt((inside - QPointF(0, browser.verticalScrollBar()->value())).toPoint()));
+    auto* full = help.findChild<QWidget*>(QStringLiteral("HelpFigure"));
+    QVERIFY(full);
+    QCOMPARE(full->findChild<QLabel*>()->pixmap().size(), natural.size());
+    full->close();
+
+    // "Не найдено" belongs to the chapter it was said in.
+    help.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&help));
+    help.findField()->setText(QStringLiteral("нет такого текста"));
+    QTest::keyClick(help.findField(), Qt::Key_Return);
+    QCOMPARE(help.statusText(), QStringLiteral("Не найдено: «нет такого текста»"));
+    help.contents()->setCurrentRow(3);
+    QCOMPARE(help.statusText(), QString());
+
+    QTest::keyClick(help.findField(), Qt::Key_Escape);
+    QVERIFY(!help.isVisible());
   }
 
   void missingManualIsSaid() {

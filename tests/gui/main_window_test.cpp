@@ -152,6 +152,23 @@ class MainWindowTest : public QObject {
     QCOMPARE(windows(), 1);
   }
 
+  void packetWindowShowsItsWholeToolBar() {
+    make();
+    QVERIFY(form_->OpenFile(Sample()));
+    QToolBar* bar = active()->toolBar();
+    QTRY_VERIFY(bar->isVisible());
+    const QRect area = form_->centralWidget()->rect();
+    for (QAction* a : bar->actions()) {
+      if (a->isSeparator()) continue;
+      QWidget* button = bar->widgetForAction(a);
+      QVERIFY2(button && button->isVisible() && bar->rect().contains(button->geometry()),
+               qPrintable(a->objectName()));
+      // ... and inside the main window, not scrolled out of its reach.
+      const QRect shown(button->mapTo(form_->centralWidget(), QPoint(0, 0)), button->size());
+      QVERIFY2(area.contains(shown), qPrintable(a->objectName()));
+    }
+  }
+
   void aFailedOpenLeavesNoWindow() {
     TempDir dir;
     make();

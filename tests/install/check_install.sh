@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs a build into a temporary prefix and checks what a user gets: the
 # layout, the installed pakscope-cli finding its descriptions through
-# ../share/pakscope, an analysis of the bundled sample, and the desktop files
-# under the validators that are installed.
+# ../share/pakscope, an analysis of the bundled sample, the manual pages, the
+# Debian documentation files, the hardening of the programs, and the desktop
+# files under the validators that are installed.
 # Usage: check_install.sh BUILD_DIR SOURCE_DIR gui|nogui
 set -uo pipefail
 build=$1 source=$2 gui=$3
@@ -71,11 +72,84 @@ else
   fail "installed pakscope-cli analyse sample.bit: $(cat "$work/bit.txt")"
 fi
 
+# Manual pages: made from the installed programs' --help, with an English NAME line.
+# check_page PAGE PROGRAM [COMMAND...]
+check_page() {
+  local page=$prefix/share/man/man1/$1.1.gz program=$2
+  shift 2
+  if ! gzip -t "$page" 2>/dev/null; then
+    fail "missing or broken share/man/man1/$(basename "$page")"
+    return
+  fi
+  zcat "$page" >"$work/page.1"
+  grep -A1 -x '\.SH NAME' "$work/page.1" | tail -n 1 | LC_ALL=C grep -q "^[ -~]*$" ||
+    fail "$(basename "$page"): the NAME line is not plain English"
+  # Every line the program prints for --help is in the page, verbatim.
+  local args
+  for args in "" "$@"; do
+    # shellcheck disable=SC2086
+    QT_QPA_PLATFORM=offscreen "$program" $args --help >"$work/help.txt" 2>&1 ||
+      fail "$(basename "$program") $args --help failed"
+    while IFS= read -r line; do
+      [[ -z ${line// /} ]] && continue
+      line=${line//\\/\\e}
+      grep -qF -- "${line//-/\\-}" "$work/page.1" ||
+        fail "$(basename "$page") lacks \"$line\" of $(basename "$program") $args --help"
+    done <"$work/help.txt"
+  done
+  if command -v groff >/dev/null; then
+    groff -k -man -Tutf8 -ww -z "$work/page.1" >"$work/groff.txt" 2>&1 || true
+    [[ -s $work/groff.txt ]] && fail "$(basename "$page") under groff: $(cat "$work/groff.txt")"
+  fi
+}
+check_page pakscope-cli "$prefix/bin/pakscope-cli" info convert hdlc analyse protocols stats search cut pad select
+
+# Debian's documentation files.
+doc=$prefix/share/doc/pakscope
+grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$doc/copyright" 2>/dev/null ||
+  fail "share/doc/pakscope/copyright is not in the machine-readable format"
+for field in Files Copyright License; do
+  grep -q "^$field: " "$doc/copyright" 2>/dev/null || fail "copyright has no $field field"
+done
+zcat "$doc/changelog.Debian.gz" 2>/dev/null | head -n 1 | grep -q '^pakscope (.*) .*; urgency=' ||
+  fail "share/doc/pakscope/changelog.Debian.gz is missing or not a Debian changelog"
+
+# Hardening as dpkg-buildflags gives it: bound at start (-z now) and a stack
+# protector or fortified calls in each program.
+hardened() {
+  local program=$prefix/bin/$1
+  readelf -d "$program" >"$work/dynamic.txt" 2>&1
+  grep -Eq 'BIND_NOW|FLAGS_1.*NOW' "$work/dynamic.txt" || fail "bin/$1 is not linked with -z now"
+  readelf --dyn-syms -W "$program" >"$work/symbols.txt" 2>&1
+  grep -Eq '__stack_chk_fail|__[a-z_]+_chk@' "$work/symbols.txt" ||
+    fail "bin/$1 has neither __stack_chk_fail nor _chk symbols"
+}
+if command -v dpkg-buildflags >/dev/null; then
+  hardened pakscope-cli
+  [[ $gui == gui ]] && hardened pakscope
+else
+  echo "NOTE: dpkg-buildflags is not installed (dpkg-dev): hardening not checked"
+fi
+
 if [[ $gui == gui ]]; then
+  check_page pakscope "$prefix/bin/pakscope"
   [[ -x $prefix/bin/pakscope ]] || fail "bin/pakscope is not installed as a program"
   need_file share/applications/pakscope.desktop
   need_file share/icons/hicolor/scalable/apps/pakscope.svg
-  for size in 16 32 48 64 128 256; do need_file "share/icons/hicolor/${size}x${size}/apps/pakscope.png"; done
+  for size in 16 24 32 48 64 128 256; do need_file "share/icons/hicolor/${size}x${size}/apps/pakscope.png"; done
+  for type in qpk lqpk; do
+    need_file "share/icons/hicolor/scalable/mimetypes/application-x-pakscope-$type.svg"
+    grep -q "<icon name=\"application-x-pakscope-$type\"/>" "$prefix/share/mime/packages/pakscope.xml" ||
+      fail "MIME type of .$type names no icon"
+  done
+  desktop=$prefix/share/applications/pakscope.desktop
+  LC_ALL=C grep '^Keywords=' "$desktop" | grep -q '^[ -~]*$' ||
+    fail "Keywords= must hold the English keywords only: $(grep '^Keywords=' "$desktop")"
+  grep -q '^Keywords\[ru\]=.*пакет' "$desktop" || fail "no Russian keywords under Keywords[ru]="
+  for type in application/vnd.tcpdump.pcap application/x-pcapng; do
+    grep -q "<mediatype>$type</mediatype>" "$prefix/share/metainfo/org.vorlund.pakscope.metainfo.xml" ||
+      fail "AppStream provides lacks $type"
+  done
   need_file share/mime/packages/pakscope.xml
   need_file share/metainfo/org.vorlund.pakscope.metainfo.xml
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
+#include <QPoint>
 #include <QString>
 #include <QWidget>
 
@@ -25,6 +27,10 @@ inline constexpr char kHelpChapterProperty[] = "helpChapter";
 
 // The chapter named by `widget` or its nearest parent; empty when none names one.
 QString HelpChapterOf(const QWidget* widget);
+
+// `markdown` with every "глава N" (any case of the word) made a link to the
+// chapter file numbered N in `files`; code is left alone.
+QString LinkChapterReferences(const QString& markdown, const QHash<QString, QString>& files);
 
 struct THelpChapter {
   QString title;  // as the contents list shows it
@@ -54,6 +60,8 @@ class THelpForm : public QWidget {
   QString currentChapter() const;
   QString statusText() const;
   QTextBrowser* browser() const noexcept { return browser_; }
+  // Shows the figure at `pos` of the text's viewport full size; false when none is there.
+  bool ShowFigureAt(QPoint pos);
   QListWidget* contents() const noexcept { return contents_; }
   QLineEdit* findField() const noexcept { return find_; }
 

@@ -80,6 +80,8 @@ TMainForm::TMainForm(QWidget* parent)
       font_(QStringLiteral("Nina"), 8) {
   setWindowTitle(QStringLiteral("Pakscope"));
   setObjectName(QStringLiteral("MainForm"));
+  // F1 outside any packet or tool window; those name their own sections.
+  setProperty(kHelpChapterProperty, QStringLiteral("01-getting-started.md#Главное окно"));
   mdi_ = new QMdiArea(this);
   mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -87,7 +89,8 @@ TMainForm::TMainForm(QWidget* parent)
   qApp->installEventFilter(this);
 
   status_[0] = new QLabel(this);
-  status_[0]->setFixedWidth(300);
+  // 300 pixels at least; a longer result ("Обнаружено … вхождений (… пакетов)") widens it.
+  status_[0]->setMinimumWidth(300);
   status_[1] = new QLabel(this);
   status_[1]->setMinimumWidth(50);
   statusBar()->addWidget(status_[0]);
@@ -401,7 +404,13 @@ TMDIChild* TMainForm::createChild(const QString& caption) {
   if (QMenu* menu = frame->systemMenu())
     for (QAction* item : menu->actions()) item->setShortcut({});
   frame->setWindowTitle(caption);
-  frame->resize(std::max(400, mdi_->width() * 3 / 4), std::max(300, mdi_->height() * 3 / 4));
+  // Wide enough for every button of the packet window's tool bar, as far as
+  // the window area allows.
+  const int decoration = std::max(0, frame->sizeHint().width() - child->sizeHint().width());
+  const int toolBarWidth = child->toolBar()->sizeHint().width() + decoration;
+  int width = std::max(400, mdi_->width() * 3 / 4);
+  if (toolBarWidth > width) width = std::max(width, std::min(toolBarWidth, mdi_->width()));
+  frame->resize(width, std::max(300, mdi_->height() * 3 / 4));
   if (state & Qt::WindowMaximized)
     frame->showMaximized();
   else if (state & Qt::WindowMinimized)

@@ -82,6 +82,7 @@ std::optional<std::pair<QString, int>> TFileDialogs::askSave(QWidget* parent) {
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setDefaultSuffix(QStringLiteral("qpk"));
+  dialog.setProperty("helpChapter", QStringLiteral("02-packet-files.md#Сохранение"));  // F1
   const QStringList filters = QtFilters(SaveFilters());
   dialog.setNameFilters(filters);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;

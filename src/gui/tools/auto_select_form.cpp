@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "gui/tools/tool_support.h"
 #include "gui/view/packet_window.h"
@@ -20,7 +21,7 @@ TAutoSelectForm::TAutoSelectForm(QWidget* parent) : QDialog(parent) {
   setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
   setModal(false);
-  MarkAsAnalysisTool(this);
+  MarkAsAnalysisTool(this, "Автоподкраска пакетов");
 
   auto* instruction = new QLabel(Q(kAutoColourInstruction));
   QFont bold = instruction->font();
@@ -38,7 +39,11 @@ TAutoSelectForm::TAutoSelectForm(QWidget* parent) : QDialog(parent) {
   grid_->horizontalHeader()->setDefaultSectionSize(kAutoColourColumnWidth);
   grid_->verticalHeader()->setMinimumSectionSize(10);
   grid_->verticalHeader()->setDefaultSectionSize(kAutoColourRowHeight);
-  grid_->setColumnWidth(0, kAutoColourFirstColumnWidth);
+  // The caption column fits the longest caption ("Байт маски").
+  int captionWidth = kAutoColourFirstColumnWidth;
+  for (std::string_view caption : kAutoColourRowCaptions)
+    captionWidth = std::max(captionWidth, grid_->fontMetrics().horizontalAdvance(Q(caption)) + 12);
+  grid_->setColumnWidth(0, captionWidth);
   grid_->setFixedHeight(3 * kAutoColourRowHeight + 2 * grid_->frameWidth() +
                         grid_->horizontalScrollBar()->sizeHint().height());
   for (int row = 0; row < 3; ++row) setCell(row, 0, Q(kAutoColourRowCaptions[row]));
@@ -92,11 +97,11 @@ void TAutoSelectForm::Open(TMDIChild& window) {
   BindPacketWindow(this, bound_, window, [this] { updateRunButtons(); });
   // Only a window that becomes visible starts afresh: F3 pressed in the packet
   // grid while it is open must not throw away the bytes picked so far.
-  if (!isVisible()) {
-    Reset();
-    PlaceOverPacketWindow(this, window);
-  }
+  const bool fresh = !isVisible();
+  if (fresh) Reset();
   show();
+  // Placed once shown: only then is its final height known.
+  if (fresh) PlaceOverPacketWindow(this, window);
   raise();
 }
 
@@ -115,6 +120,7 @@ void TAutoSelectForm::AddEntry(int column, uint8_t value) {
   setCell(0, count, QString::number(count));
   setCell(1, count, QString::number(entry.byteNumber));
   setCell(2, count, QString::number(entry.value));
+  grid_->scrollTo(grid_->model()->index(0, count));  // the newest entry in sight
 }
 
 void TAutoSelectForm::Reset() {

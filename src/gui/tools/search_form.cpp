@@ -54,7 +54,7 @@ TSearchForm::TSearchForm(CHost& host, QWidget* parent) : QDialog(parent), host_(
   setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
   setModal(false);
-  MarkAsAnalysisTool(this);
+  MarkAsAnalysisTool(this, "Поиск");
 
   auto* label = new QLabel(Q(kSearchSequenceLabel));
   field_ = new QLineEdit;
@@ -107,6 +107,14 @@ TSearchForm::TSearchForm(CHost& host, QWidget* parent) : QDialog(parent), host_(
   closeAction->setShortcut(QKeySequence(Qt::Key_Escape));
   addAction(closeAction);
   connect(closeAction, &QAction::triggered, this, &QWidget::close);
+  // F6 here too: after ◀ or ▶ the focus stays in this window.
+  auto* nextAction = new QAction(QStringLiteral("FindNext"), this);
+  nextAction->setObjectName(QStringLiteral("FindNextKeys"));
+  nextAction->setShortcut(QKeySequence(Qt::Key_F6));
+  addAction(nextAction);
+  connect(nextAction, &QAction::triggered, this, [this] {
+    if (bound_ && !running_) Step(*bound_, false);
+  });
 
   bar_ = new QProgressBar;
   bar_->setObjectName(QStringLiteral("ProgressBar1"));
@@ -117,7 +125,8 @@ TSearchForm::TSearchForm(CHost& host, QWidget* parent) : QDialog(parent), host_(
   statusBar->setSizeGripEnabled(false);
   status_ = new QLabel;
   status_->setObjectName(QStringLiteral("StatusBar1"));
-  status_->setFixedWidth(300);
+  // At least the usual 300 pixels, and as wide as the text it shows.
+  status_->setMinimumWidth(300);
   statusBar->addWidget(status_);
   timer_ = new QTimer(this);
   timer_->setObjectName(QStringLiteral("Timer1"));
@@ -148,8 +157,11 @@ void TSearchForm::Open(TMDIChild& window) {
   BindPacketWindow(this, bound_, window, [this] { updateRunButtons(); });
   // An open window keeps its place, status and chosen region: F7 or Ctrl+F in
   // a packet grid only brings it back to the front.
-  if (!isVisible()) prepareShowing();
+  const bool fresh = !isVisible();
+  if (fresh) prepareShowing();
   show();
+  // Placed once shown: only then is its final height known.
+  if (fresh && bound_) PlaceOverPacketWindow(this, *bound_);
   raise();
   activateWindow();
   field_->setFocus();
@@ -158,7 +170,6 @@ void TSearchForm::Open(TMDIChild& window) {
 void TSearchForm::prepareShowing() {
   status_->clear();
   adjustSize();
-  if (bound_) PlaceOverPacketWindow(this, *bound_);
   fromStart_ = fromEnd_ = fromCurrentOnce_ = false;
 }
 

@@ -79,7 +79,7 @@ QVariant TStatModel::headerData(int section, Qt::Orientation orientation, int ro
 TStatForm::TStatForm(CHost& host, QWidget* parent) : QDialog(parent), host_(host) {
   setObjectName(QStringLiteral("StatForm"));
   setWindowTitle(Q(kStatCaption));
-  MarkAsAnalysisTool(this);
+  MarkAsAnalysisTool(this, "Статистика");
   model_.setFirstHeader(Q(kStatLengthHeader));
 
   auto* params = new QGroupBox(Q(kStatParamsCaption));

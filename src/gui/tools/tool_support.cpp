@@ -4,8 +4,10 @@
 #include <QButtonGroup>
 #include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QMainWindow>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <QToolButton>
 
 #include "gui/view/packet_window.h"
@@ -24,8 +26,9 @@ const char* const kColourHints[kPaletteSize] = {"Белый",        "Красн
 
 }  // namespace
 
-void MarkAsAnalysisTool(QWidget* window) {
-  window->setProperty("helpChapter", QStringLiteral("06-analysis-tools.md"));
+void MarkAsAnalysisTool(QWidget* window, const char* section) {
+  window->setProperty("helpChapter",
+                      QStringLiteral("06-analysis-tools.md#") + QString::fromUtf8(section));
 }
 
 bool TEventPump::due() const {
@@ -57,8 +60,41 @@ void PlaceOverPacketWindow(QWidget* tool, const TMDIChild& window) {
   const QWidget* frame = window.parentWidget() ? window.parentWidget() : &window;
   const QPoint topLeft = frame->isWindow() ? frame->pos() : frame->mapToGlobal(QPoint(0, 0));
   const QSize size = tool->frameGeometry().size();
-  tool->move(topLeft.x() + frame->width() / 2 - size.width() / 2,
-             topLeft.y() + frame->height() - size.height());
+  // Measured from the main window's client area below its menu, not from the
+  // packet window's own top.
+  int clientTop = topLeft.y();
+  if (const auto* main = qobject_cast<const QMainWindow*>(frame->window()); main && main != frame) {
+    const int menu = main->menuWidget() ? main->menuWidget()->height() : 0;
+    clientTop = main->mapToGlobal(QPoint(0, menu)).y();
+  }
+  QRect place(QPoint(topLeft.x() + frame->width() / 2 - size.width() / 2,
+                     clientTop + frame->height() - size.height()),
+              size);
+
+  // Another tool window already there would hide this one or be hidden by it:
+  // this one goes just above it, or below it where the screen ends above.
+  const QWidget* owner = tool->parentWidget();
+  const QList<QWidget*> others =
+      owner ? owner->findChildren<QWidget*>(Qt::FindDirectChildrenOnly) : QList<QWidget*>();
+  const QScreen* screen = tool->screen();
+  const int screenTop = screen ? screen->availableGeometry().top() : 0;
+  for (qsizetype round = 0; round <= others.size(); ++round) {
+    bool moved = false;
+    for (const QWidget* other : others) {
+      if (other == tool || !other->isWindow() || !other->isVisible() ||
+          !other->property("helpChapter").toString().startsWith(QStringLiteral("06-")))
+        continue;
+      const QRect taken = other->frameGeometry();
+      if (!place.intersects(taken)) continue;
+      if (taken.top() - size.height() >= screenTop)
+        place.moveBottom(taken.top() - 1);
+      else
+        place.moveTop(taken.bottom() + 1);
+      moved = true;
+    }
+    if (!moved) break;
+  }
+  tool->move(place.topLeft());
 }
 
 TColourButtons::TColourButtons(QWidget* parent) : QWidget(parent), group_(new QButtonGroup(this)) {

@@ -18,9 +18,9 @@ inline QString Q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// What every tool window shares: the manual chapter the help window opens for
-// it.
-void MarkAsAnalysisTool(QWidget* window);
+// What every tool window shares: F1 opens its own section of the analysis
+// tools chapter, the heading that begins with `section`.
+void MarkAsAnalysisTool(QWidget* window, const char* section);
 
 // Lets pending events run during a long run, at most every few milliseconds:
 // often enough for gauges and repaints, seldom enough to cost the run nothing.
@@ -41,8 +41,9 @@ class TEventPump {
 void BindPacketWindow(QObject* tool, QPointer<TMDIChild>& bound, TMDIChild& window,
                       const std::function<void()>& changed);
 
-// Places a tool window over a packet window: centred across it, its bottom on
-// the packet window's bottom edge.
+// Places a tool window over a packet window: centred across it, its top at the
+// main window's client-area top + the packet window's height − its own height;
+// moved off any other tool window that is open there.
 void PlaceOverPacketWindow(QWidget* tool, const TMDIChild& window);
 
 // The ten colour buttons of the processing pages, one always down; red at first.

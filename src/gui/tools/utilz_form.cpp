@@ -140,7 +140,7 @@ TUtilzForm::TUtilzForm(CHost& host, std::function<TFileDialogs&()> dialogs, QWid
     : QDialog(parent), host_(host), dialogs_(std::move(dialogs)) {
   setObjectName(QStringLiteral("UtilzForm"));
   setWindowTitle(Q(kUtilzCaption));
-  MarkAsAnalysisTool(this);
+  MarkAsAnalysisTool(this, "Обработка пакетов");
 
   pages_ = new QTabWidget;
   pages_->setObjectName(QStringLiteral("Pages"));
