@@ -27,6 +27,7 @@ struct AnalyseArgs {
   std::string file;
   std::string protocols;
   bool layers = false;
+  unsigned threads = 0;  // 0: every core the process may use
   OpenOptions open;
 };
 
@@ -50,6 +51,7 @@ int runAnalyse(const AnalyseArgs& args) {
     return kExitFailure;
   }
 
+  analyser.threads = args.threads == 0 ? UsableCores() : args.threads;
   int shown = -1;
   host.showProgress(true);
   analyser.progress = [&](int percent, void*) {
@@ -81,6 +83,10 @@ void addAnalyseCommand(CLI::App& app, int& exitCode) {
   command->add_option("--protocols", args->protocols,
                       "Folder of protocol descriptions (default: Data/Protocols by the program)");
   command->add_flag("--layers", args->layers, "After the tree, list the layers of every packet");
+  command
+      ->add_option("--threads", args->threads,
+                   "Threads of the analysis, 1 to 16 (default: the cores the program may use)")
+      ->check(CLI::Range(1u, 16u));
   addOpenOptions(*command, args->open);
   command->callback([args, &exitCode] { exitCode = runAnalyse(*args); });
 }
