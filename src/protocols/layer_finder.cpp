@@ -37,10 +37,12 @@ bool operator==(const TAnalyserState& a, const TAnalyserState& b) noexcept {
   return true;
 }
 
-TLayerFinder::TLayerFinder(const DecodedPrograms& programs, const ProtocolTables& tables,
-                           const TRunSettings& settings)
+TLayerFinder::TLayerFinder(const DecodedPrograms& programs, const TCandidateFilter& filter,
+                           const ProtocolTables& tables, const TRunSettings& settings)
     : code_(programs.code.data()),
       starts_(programs.starts.data()),
+      sizeCases_(programs.sizeCases.data()),
+      filter_(filter),
       tables_(tables),
       count_(static_cast<uint32_t>(tables.count())),
       settings_(settings),
@@ -54,6 +56,7 @@ size_t TLayerFinder::Analyse(const PACKET& packet, bool fcs16Passed, TTreeBuilde
   outerLevel_ = 0;
   levelValue_ = 0;
   outerName_ = kNoOuterName;
+  outerId_ = filter_.firstLayer();
   if (tree != nullptr) tree->StartPacket();
   const auto fcs = static_cast<int32_t>(settings_.fcsLength);
   const uint16_t notAnalysed = static_cast<uint16_t>(count_ - 2);
@@ -85,6 +88,7 @@ size_t TLayerFinder::Analyse(const PACKET& packet, bool fcs16Passed, TTreeBuilde
       stop = true;
     outerLevel_ = static_cast<int32_t>(levelValue_);
     outerName_ = tables_.names[currentProtocol_];
+    outerId_ = filter_.outerOf(currentProtocol_);
     if (layerCount == kMaxPacketLayers) stop = true;
   }
   bytes_ = nullptr;
@@ -93,19 +97,20 @@ size_t TLayerFinder::Analyse(const PACKET& packet, bool fcs16Passed, TTreeBuilde
 
 TLayerFinder::Selection TLayerFinder::SelectProtocol(uint32_t layerNumber) {
   const uint16_t candidate = state.layerHistory[layerNumber];
+  // Programs the filter rules out would reject without effect: not run.
   lastFlag_ = false;
-  bool accepted = RunProgram(candidate);
+  bool accepted = filter_.mayAccept(outerId_, candidate) && RunProgram(candidate);
   if (accepted) {
     currentProtocol_ = candidate;
   } else {
     // The built-in protocols never accept, so they are not tried.
-    const uint32_t described = count_ - 2;
-    for (uint32_t p = 0; p < described && !accepted; ++p) {
+    for (const uint16_t p : filter_.candidates(outerId_)) {
       if (p == candidate) continue;
       lastFlag_ = false;
-      if (RunProgram(static_cast<uint16_t>(p))) {
+      if (RunProgram(p)) {
         accepted = true;
-        currentProtocol_ = static_cast<uint16_t>(p);
+        currentProtocol_ = p;
+        break;
       }
     }
   }
@@ -142,7 +147,7 @@ bool TLayerFinder::RunProgram(uint16_t protocol) {
 
   for (;;) {
     const DecodedInstruction& in = code[i];
-    const uint8_t x = in.op;
+    uint8_t x = in.op;
     i = in.next;
     if (x == kOpEnd) break;
     if (x == kOpIf) {
@@ -220,6 +225,19 @@ bool TLayerFinder::RunProgram(uint16_t protocol) {
         if (score[0] >= kAcceptScore && readable(in.b) &&
             (Load64(header + in.b) & in.mask) == in.value)
           state.headerSize = in.a;
+        break;
+      case kOpCondSizeRun:
+        if (score[0] >= kAcceptScore && readable(in.b)) {
+          const uint64_t field = Load64(header + in.b) & in.mask;
+          // The last that holds is the one that counts.
+          for (uint32_t k = in.jump + in.position; k-- > in.jump;) {
+            if (sizeCases_[k].value == field) {
+              state.headerSize = sizeCases_[k].size;
+              break;
+            }
+          }
+        }
+        x = kOpCondSize;
         break;
       case kOpLast: lastFlag_ = true; break;
       default: break;  // ЕСЛИ, ИНАЧЕЕСЛИ, ИНАЧЕ, НОЛЬ: nothing further

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "packets/packet.h"
+#include "protocols/candidate_filter.h"
 #include "protocols/decoded_program.h"
 #include "protocols/protocol_tables.h"
 #include "protocols/tree_table.h"
@@ -39,8 +40,8 @@ struct TRunSettings {
 // each to the next. One finder per thread; the programs are shared read-only.
 class TLayerFinder {
  public:
-  TLayerFinder(const DecodedPrograms& programs, const ProtocolTables& tables,
-               const TRunSettings& settings);
+  TLayerFinder(const DecodedPrograms& programs, const TCandidateFilter& filter,
+               const ProtocolTables& tables, const TRunSettings& settings);
 
   TAnalyserState state;
 
@@ -60,6 +61,8 @@ class TLayerFinder {
 
   const DecodedInstruction* code_;
   const uint32_t* starts_;
+  const SizeCase* sizeCases_;
+  const TCandidateFilter& filter_;
   const ProtocolTables& tables_;
   uint32_t count_;
   TRunSettings settings_;
@@ -70,6 +73,7 @@ class TLayerFinder {
   uint32_t headerStart_ = 0;
   uint16_t currentProtocol_ = 0;
   std::string_view outerName_;
+  uint32_t outerId_ = 0;  // the outer name for the filter
   int32_t outerLevel_ = 0;
   uint64_t levelValue_ = 0;
   bool lastFlag_ = false;

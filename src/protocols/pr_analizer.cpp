@@ -17,11 +17,14 @@ constexpr size_t kMinPiecePackets = 16384;
 TPrAnalizer::TPrAnalizer(const std::filesystem::path& folder, CHost& host) {
   loaded = LoadProtocols(folder, tables_, host);
   decoded_ = DecodedPrograms::From(tables_);
+  filter_ = TCandidateFilter::From(decoded_, tables_);
   count_ = tables_.count();
 }
 
 TPrAnalizer::TPrAnalizer(ProtocolTables tables)
-    : tables_(std::move(tables)), decoded_(DecodedPrograms::From(tables_)) {
+    : tables_(std::move(tables)),
+      decoded_(DecodedPrograms::From(tables_)),
+      filter_(TCandidateFilter::From(decoded_, tables_)) {
   count_ = tables_.count();
   // Two built-in protocols follow the descriptions.
   loaded = count_ > 2;
@@ -69,7 +72,7 @@ int TPrAnalizer::AnalizePackets(PacketList& list, std::span<const size_t> pieceS
 
 void TPrAnalizer::RunSequential(PacketList& list, size_t from, const TAnalyserState& state,
                                 std::span<const uint8_t> fcs16Passed) {
-  TLayerFinder finder(decoded_, tables_, settings());
+  TLayerFinder finder(decoded_, filter_, tables_, settings());
   finder.state = state;
   std::array<TPacketProtInfo, kMaxLayers> layers;
   for (size_t i = from; i < packetCount_; ++i) {

@@ -92,6 +92,7 @@ class TPrAnalizer {
 
   ProtocolTables tables_;
   DecodedPrograms decoded_;
+  TCandidateFilter filter_;
   size_t count_ = 0;
 
   TTreeBuilder tree_;

@@ -105,7 +105,7 @@ void TPrAnalizer::RunPieces(PacketList& list, std::span<const size_t> bounds,
   const auto work = [&](size_t p) {
     PieceResult& r = results[p];
     try {
-      TLayerFinder finder(decoded_, tables_, settings());
+      TLayerFinder finder(decoded_, filter_, tables_, settings());
       std::array<TPacketProtInfo, kMaxLayers> layers;
       // The first piece starts from the true state and counts into its tree
       // exactly as the plain loop would; the others guess their starting
@@ -162,7 +162,7 @@ void TPrAnalizer::RunPieces(PacketList& list, std::span<const size_t> bounds,
 
   // Settling, in order: `finder.state` is the true state before piece p and
   // tree_ the plain loop's tree of all packets before it.
-  TLayerFinder finder(decoded_, tables_, settings());
+  TLayerFinder finder(decoded_, filter_, tables_, settings());
   std::array<TPacketProtInfo, kMaxLayers> layers;
   const auto rerun = [&](size_t i) {
     const size_t n = finder.Analyse(list[i], fcs16Passed[i] != 0, &tree_, layers);
