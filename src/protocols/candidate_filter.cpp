@@ -102,7 +102,7 @@ bool MayAccept(const DecodedPrograms& programs, uint32_t start, const Holds& hol
 }  // namespace
 
 TCandidateFilter TCandidateFilter::From(const DecodedPrograms& programs,
-                                        const ProtocolTables& tables) {
+                                        const ProtocolTables& tables, bool analyse) {
   TCandidateFilter f;
   const size_t count = tables.count();
   const size_t described = count >= 2 ? count - 2 : 0;
@@ -115,7 +115,7 @@ TCandidateFilter TCandidateFilter::From(const DecodedPrograms& programs,
   for (const std::string& name : tables.names) f.nameOf_.push_back(ids.at(name));
   const size_t outers = ids.size();
   f.stride_ = count;
-  if (outers * count > kMaxFilterBits || programs.starts.size() < count) return f;
+  if (!analyse || outers * count > kMaxFilterBits || programs.starts.size() < count) return f;
 
   f.bits_.assign((outers * count + 63) / 64, 0);
   std::vector<std::string_view> names(outers);

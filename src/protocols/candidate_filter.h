@@ -18,7 +18,9 @@ namespace pakscope {
 // only the others is what makes a layer cheap when the history guess misses.
 class TCandidateFilter {
  public:
-  static TCandidateFilter From(const DecodedPrograms& programs, const ProtocolTables& tables);
+  // With `analyse` false every protocol stays a candidate everywhere.
+  static TCandidateFilter From(const DecodedPrograms& programs, const ProtocolTables& tables,
+                               bool analyse = true);
 
   // Which outer names to ask for: the first layer's, and that of a protocol.
   uint32_t firstLayer() const noexcept { return firstLayer_; }

@@ -1,4 +1,6 @@
-// A run split into pieces on threads gives exactly the one-thread run.
+// Differential tests of the analyser on random descriptions: a run split into
+// pieces on threads, and one that passes over the programs the candidate
+// filter rules out, both give exactly the plain one-thread run.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -29,11 +31,21 @@ std::string RandomDescription(std::mt19937& rng, int n, int protocols) {
   const auto byte = [&] { return " xFF x0" + std::to_string(pick(4)) + " "; };
   std::string d = "ИМЯ \"P" + std::to_string(n) + "\"\n";
   for (int t = pick(3) + 1; t > 0; --t) {
-    switch (pick(5)) {
+    switch (pick(7)) {
       case 0: d += "БАЙТЫ " + std::to_string(pick(3) + 1) + " 1" + byte() + "50\n"; break;
       case 1: d += "ОЖИДАНИЕ " + std::to_string(pick(3)) + byte() + "50\n"; break;
       case 2: d += "МАМА \"P" + std::to_string(pick(protocols)) + "\" 40\n"; break;
       case 3: d += "СМЕЩЕНИЕ " + std::to_string(pick(3)) + " 30\n"; break;
+      case 4:
+        d += "ЕСЛИ МАМА \"P" + std::to_string(pick(protocols)) +
+             "\" 80 { } ИНАЧЕЕСЛИ МАМА \"---\" " + std::to_string(60 + pick(2) * 20) +
+             " { } ИНАЧЕ { НОЛЬ 0 }\n";
+        break;
+      case 5: {  // 60 + 200 wraps to 4, and 71 more accepts
+        const std::string mother = "МАМА \"P" + std::to_string(pick(protocols)) + "\" ";
+        d += mother + "60 " + mother + "200 БАЙТЫ 1 1" + byte() + "71\n";
+        break;
+      }
       default:
         d += "ЕСЛИ ОЖИДАНИЕ " + std::to_string(pick(3)) + byte() + "80 { РАЗМЕР " +
              std::to_string(pick(4)) + " } ИНАЧЕ { ПОЛУЧИТЬ 2 1 1 }\n";
@@ -117,6 +129,34 @@ TEST(AnalyserThreads, StoppedRunIsAPrefixOfTheWholeRun) {
   const Result one = Analyse(a, prefix, {});
   EXPECT_EQ(stopped.tree, one.tree);
   EXPECT_TRUE(std::equal(one.layers.begin(), one.layers.end(), stopped.layers.begin()));
+}
+
+TEST(AnalyserFilter, ProgramsPassedOverWouldHaveRejected) {
+  std::mt19937 rng(11);
+  std::array<TPacketProtInfo, kMaxPacketLayers> layers;
+  for (int trial = 0; trial < 300; ++trial) {
+    std::vector<std::string> texts;
+    const int protocols = 2 + trial % 5;
+    for (int n = 0; n < protocols; ++n) texts.push_back(RandomDescription(rng, n, protocols));
+    const std::vector<std::string_view> views(texts.begin(), texts.end());
+    RecordingHost host;
+    const ProtocolTables tables = CompileAll(views, host);
+    const DecodedPrograms programs = DecodedPrograms::From(tables);
+    const TCandidateFilter on = TCandidateFilter::From(programs, tables);
+    const TCandidateFilter off = TCandidateFilter::From(programs, tables, false);
+    TLayerFinder filtered(programs, on, tables, {});
+    TLayerFinder plain(programs, off, tables, {});
+    const PacketList list = RandomList(rng, 30, 24);
+    for (size_t i = 0; i < list.size(); ++i) {
+      const size_t n = filtered.Analyse(list[i], true, nullptr, layers);
+      const std::vector<TPacketProtInfo> got(layers.begin(), layers.begin() + n);
+      const size_t m = plain.Analyse(list[i], true, nullptr, layers);
+      ASSERT_EQ(got, std::vector<TPacketProtInfo>(layers.begin(), layers.begin() + m))
+          << "trial " << trial << ", packet " << i << "\n"
+          << texts[0] << texts[1];
+      ASSERT_TRUE(filtered.state == plain.state);
+    }
+  }
 }
 
 }  // namespace
