@@ -15,6 +15,7 @@ struct AnalyseArgs {
   std::string file;
   std::string protocols;
   bool layers = false;
+  unsigned threads = 0;  // 0: every core the process may use
   OpenOptions open;
 };
 
@@ -37,6 +38,7 @@ int runAnalyse(const AnalyseArgs& args) {
     return kExitFailure;
   }
 
+  analyser.threads = args.threads == 0 ? UsableCores() : args.threads;
   int shown = -1;
   host.showProgress(true);
   analyser.progress = [&](int percent, void*) {
@@ -67,6 +69,10 @@ void addAnalyseCommand(CLI::App& app, int& exitCode) {
       ->required();
   command->add_option("--protocols", args->protocols, kProtocolsOptionText);
   command->add_flag("--layers", args->layers, "После дерева перечислить уровни каждого пакета");
+  command
+      ->add_option("--threads", args->threads,
+                   "Потоков разбора, от 1 до 16 (по умолчанию все ядра, доступные программе)")
+      ->check(CLI::Range(1u, 16u));
   addOpenOptions(*command, args->open);
   command->callback([args, &exitCode] { exitCode = runAnalyse(*args); });
 }

@@ -1,6 +1,7 @@
 // Descriptions and packets in: the input holds a description text (its length
 // in the first two bytes), then packets, each a length byte and its bytes. The
 // fuzzed description is compiled after two fixed ones, so that layers chain.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -56,6 +57,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   analyser.labelUnknown = (size & 4) != 0;
   analyser.AnalizePackets(list);
   analyser.AnalizePackets(list);
+
+  // The same run in pieces must give the same layers and tree.
+  std::vector<std::vector<TPacketProtInfo>> layers;
+  for (const PACKET& p : list) layers.emplace_back(p.layers().begin(), p.layers().end());
+  const std::vector<TProtocolNode> tree(analyser.tree().begin(), analyser.tree().end());
+  std::vector<size_t> starts;
+  for (size_t i = 1 + size % 3; i < list.size(); i += 1 + (i + size) % 4) starts.push_back(i);
+  analyser.settlePackets = size % 4;
+  analyser.AnalizePackets(list, starts);
+  if (!std::equal(tree.begin(), tree.end(), analyser.tree().begin(), analyser.tree().end()))
+    __builtin_trap();
+  for (size_t i = 0; i < list.size(); ++i)
+    if (!std::ranges::equal(layers[i], list[i].layers())) __builtin_trap();
 
   const std::vector<ProtocolTreeItem> items = FillProtocolTree(analyser);
   const std::vector<size_t> item = {0, 0, size % 3, size % 2};

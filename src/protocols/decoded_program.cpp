@@ -125,6 +125,24 @@ DecodedPrograms DecodedPrograms::From(const ProtocolTables& tables) {
     }
   }
   d.code[endIndex].next = endIndex;
+  // Conditional header sizes come in long runs, one per value of a field.
+  for (size_t i = 0; i < positions.size(); ++i) {
+    const DecodedInstruction& first = d.code[i];
+    if (first.op != kOpCondSize) continue;
+    size_t end = i + 1;
+    while (end < positions.size() && d.code[end].op == kOpCondSize && d.code[end].b == first.b &&
+           d.code[end].mask == first.mask && end - i < UINT16_MAX)
+      ++end;
+    if (end - i < 2) continue;
+    DecodedInstruction run = first;
+    run.op = kOpCondSizeRun;
+    run.jump = static_cast<uint32_t>(d.sizeCases.size());
+    run.position = static_cast<uint16_t>(end - i);
+    run.next = d.code[end - 1].next;
+    for (size_t k = i; k < end; ++k) d.sizeCases.push_back({d.code[k].value, d.code[k].a});
+    d.code[i] = run;
+    i = end - 1;
+  }
   d.starts.reserve(tables.starts.size());
   for (uint16_t start : tables.starts) d.starts.push_back(indexOf(start));
   return d;

@@ -8,6 +8,15 @@
 
 namespace pakscope {
 
+// Made by the decoder only: a run of УСЛОВНЫЙРАЗМЕР on the same field, tried
+// as one instruction (its cases from `jump`, `position` of them).
+inline constexpr uint8_t kOpCondSizeRun = 0x01;
+
+struct SizeCase {
+  uint64_t value = 0;
+  uint8_t size = 0;
+};
+
 // One compiled instruction with its operands taken apart, so that the analyser
 // does not decode bytes and search name ends for every packet.
 struct DecodedInstruction {
@@ -28,9 +37,12 @@ struct DecodedInstruction {
 // walking the area from its start; the operand of НОЛЬ is decoded as the
 // instruction it is executed as. Anything that is not a whole instruction
 // (only possible in tables not made by the compiler) decodes as the end.
+// The first of several УСЛОВНЫЙРАЗМЕР in a row on the same field stands for
+// them all; the others stay in place for jumps that land on them.
 struct DecodedPrograms {
   std::vector<DecodedInstruction> code;  // the last one is always an end
   std::vector<uint32_t> starts;          // per protocol number
+  std::vector<SizeCase> sizeCases;       // of kOpCondSizeRun
 
   static DecodedPrograms From(const ProtocolTables& tables);
 };

@@ -3,6 +3,11 @@
 #include <array>
 #include <cstring>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define PAKSCOPE_FCS_CLMUL 1
+#endif
+
 namespace pakscope {
 
 namespace {
@@ -56,13 +61,107 @@ uint32_t Crc(const SliceTables& t, uint32_t crc, std::span<const uint8_t> bytes)
   return crc;
 }
 
+#ifdef PAKSCOPE_FCS_CLMUL
+
+// Folding with carry-less multiplication. The register's 128 bits are the
+// message bits in line order (bit 0 the first); folding them forward by D
+// bits multiplies the first 64 by x^(D+63) mod P and the other 64 by
+// x^(D-1) mod P, each constant bit-reversed, which lands the products in the
+// same order. What is left is 16 bytes congruent to the message so far, which
+// the tables finish together with the last bytes.
+constexpr uint64_t XPowMod(unsigned e, uint64_t poly, unsigned width) {
+  uint64_t r = 1;  // x^0
+  for (unsigned i = 0; i < e; ++i) {
+    r <<= 1;
+    if ((r >> width) & 1) r ^= poly;
+  }
+  return r;
+}
+
+constexpr uint64_t Reflect64(uint64_t v) {
+  uint64_t r = 0;
+  for (int i = 0; i < 64; ++i) r |= ((v >> i) & 1) << (63 - i);
+  return r;
+}
+
+struct FoldConstants {
+  uint64_t first128, second128, first512, second512;
+};
+
+constexpr FoldConstants MakeFold(uint64_t poly, unsigned width) {
+  return {Reflect64(XPowMod(128 + 63, poly, width)), Reflect64(XPowMod(128 - 1, poly, width)),
+          Reflect64(XPowMod(512 + 63, poly, width)), Reflect64(XPowMod(512 - 1, poly, width))};
+}
+
+// The polynomials with their top term: x^16 + x^12 + x^5 + 1 and the CRC-32 one.
+constexpr FoldConstants kFold16 = MakeFold(0x11021, 16);
+constexpr FoldConstants kFold32 = MakeFold(0x104C11DB7, 32);
+
+__attribute__((target("pclmul,sse4.1"))) __m128i Fold(__m128i x, __m128i k) {
+  return _mm_xor_si128(_mm_clmulepi64_si128(x, k, 0x00), _mm_clmulepi64_si128(x, k, 0x11));
+}
+
+__attribute__((target("pclmul,sse4.1"))) uint32_t CrcClmul(const SliceTables& t,
+                                                           const FoldConstants& c, uint32_t crc,
+                                                           std::span<const uint8_t> bytes) {
+  const uint8_t* p = bytes.data();
+  size_t n = bytes.size();
+  const auto load = [](const uint8_t* q) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+  };
+  const __m128i k128 =
+      _mm_set_epi64x(static_cast<long long>(c.second128), static_cast<long long>(c.first128));
+  __m128i x = _mm_xor_si128(load(p), _mm_cvtsi32_si128(static_cast<int>(crc)));
+  p += 16;
+  n -= 16;
+  if (n >= 64) {
+    // Four lanes hide the multiplier's latency.
+    const __m128i k512 =
+        _mm_set_epi64x(static_cast<long long>(c.second512), static_cast<long long>(c.first512));
+    __m128i y = load(p), z = load(p + 16), w = load(p + 32);
+    p += 48;
+    n -= 48;
+    for (; n >= 64; n -= 64, p += 64) {
+      x = _mm_xor_si128(Fold(x, k512), load(p));
+      y = _mm_xor_si128(Fold(y, k512), load(p + 16));
+      z = _mm_xor_si128(Fold(z, k512), load(p + 32));
+      w = _mm_xor_si128(Fold(w, k512), load(p + 48));
+    }
+    x = _mm_xor_si128(Fold(x, k128), y);
+    x = _mm_xor_si128(Fold(x, k128), z);
+    x = _mm_xor_si128(Fold(x, k128), w);
+  }
+  for (; n >= 16; n -= 16, p += 16) x = _mm_xor_si128(Fold(x, k128), load(p));
+  alignas(16) uint8_t rest[16];
+  _mm_store_si128(reinterpret_cast<__m128i*>(rest), x);
+  return Crc(t, Crc(t, 0, rest), std::span(p, n));
+}
+
+bool HaveClmul() noexcept {
+  static const bool have = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+  }();
+  return have;
+}
+
+#endif
+
 }  // namespace
 
 uint16_t ComputeFcs16(std::span<const uint8_t> bytes) noexcept {
+#ifdef PAKSCOPE_FCS_CLMUL
+  if (bytes.size() >= 64 && HaveClmul())
+    return static_cast<uint16_t>(CrcClmul(kTable16, kFold16, 0xFFFF, bytes) ^ 0xFFFF);
+#endif
   return static_cast<uint16_t>(Crc(kTable16, 0xFFFF, bytes) ^ 0xFFFF);
 }
 
 uint32_t ComputeFcs32(std::span<const uint8_t> bytes) noexcept {
+#ifdef PAKSCOPE_FCS_CLMUL
+  if (bytes.size() >= 64 && HaveClmul())
+    return CrcClmul(kTable32, kFold32, 0xFFFFFFFF, bytes) ^ 0xFFFFFFFF;
+#endif
   return Crc(kTable32, 0xFFFFFFFF, bytes) ^ 0xFFFFFFFF;
 }
 

@@ -12,25 +12,18 @@
 #include "packets/host.h"
 #include "packets/packet.h"
 #include "protocols/decoded_program.h"
+#include "protocols/layer_finder.h"
 #include "protocols/protocol_tables.h"
+#include "protocols/tree_table.h"
 
 namespace pakscope {
-
-// One node of the protocol tree table: a sequence of depth + 1 protocols.
-struct TProtocolNode {
-  uint8_t depth = 0;
-  uint16_t protocol = 0;
-  uint32_t count = 0;
-
-  friend bool operator==(const TProtocolNode&, const TProtocolNode&) = default;
-};
 
 // Splits every packet of a list into protocol layers with the compiled
 // descriptions and counts the layer sequences in a tree table.
 class TPrAnalizer {
  public:
-  static constexpr size_t kMaxLayers = 100;
-  static constexpr size_t kMaxTreeNodes = 1256;
+  static constexpr size_t kMaxLayers = kMaxPacketLayers;
+  static constexpr size_t kMaxTreeNodes = TTreeBuilder::kMaxNodes;
   static constexpr int kAcceptScore = 75;
 
   // Compiles the descriptions of `folder` (messages go to `host`).
@@ -61,8 +54,20 @@ class TPrAnalizer {
   std::function<void(int percent, void* user)> progress;
   void* progressUser = nullptr;
 
+  // Threads of a run over a list. With 1 the run is the plain loop on the
+  // calling thread; with more, a list long enough is split into contiguous
+  // pieces, one per thread, whose results are made exactly those of the loop.
+  unsigned threads = 1;
+  // Packets at the head of every piece whose state is kept to settle the
+  // piece against the one before it; also how many packets before a piece
+  // are run first to guess its starting state.
+  size_t settlePackets = 256;
+
   // 0 when the run finished or was stopped, 1 when nothing is loaded.
   int AnalizePackets(PacketList& list);
+  // The same run split at the given packet numbers (ascending; numbers out of
+  // the list or out of order are passed over), each piece on a thread.
+  int AnalizePackets(PacketList& list, std::span<const size_t> pieceStarts);
 
   const ProtocolTables& protocols() const noexcept { return tables_; }
   size_t protocolCount() const noexcept { return tables_.count(); }
@@ -72,46 +77,33 @@ class TPrAnalizer {
   uint16_t badCrcProtocol() const noexcept { return static_cast<uint16_t>(count_ - 1); }
 
   // Results of the last run.
-  std::span<const TProtocolNode> tree() const noexcept { return tree_; }
+  std::span<const TProtocolNode> tree() const noexcept { return tree_.nodes(); }
   uint32_t packetCount() const noexcept { return packetCount_; }
   uint8_t fcsLength() const noexcept { return fcsLength_; }
 
  private:
-  struct Selection {
-    bool accepted = false;
-    bool stop = false;
-  };
-
-  void resetPacketState();
-  Selection SelectProtocol();
-  bool RunProgram(uint16_t protocol);
-  bool InsertIntoTree(uint16_t protocol);
+  // Checks every packet's frame check sequence, the pieces between `bounds`
+  // on threads of their own, sets fcsLength_ and returns the FCS-16 results.
+  std::vector<uint8_t> CheckFcs(const PacketList& list, std::span<const size_t> bounds);
+  TRunSettings settings() const noexcept;
+  // The plain loop over packets [from, packetCount_) from `state` into tree_:
+  // progress once per packet, a stop ends it before the next packet.
+  void RunSequential(PacketList& list, size_t from, const TAnalyserState& state,
+                     std::span<const uint8_t> fcs16Passed);
+  void RunPieces(PacketList& list, std::span<const size_t> bounds,
+                 std::span<const uint8_t> fcs16Passed);
 
   ProtocolTables tables_;
   DecodedPrograms decoded_;
+  TCandidateFilter filter_;
   size_t count_ = 0;
 
-  std::vector<TProtocolNode> tree_;
+  TTreeBuilder tree_;
   uint32_t packetCount_ = 0;
   uint8_t fcsLength_ = 0;
-  std::vector<uint8_t> fcs16Passed_;
-
-  // Position while a packet is analysed.
-  const uint8_t* bytes_ = nullptr;
-  uint32_t length_ = 0;  // the low 16 bits of the packet's length
-  uint32_t headerStart_ = 0;
-  uint16_t currentProtocol_ = 0;
-  uint16_t headerSize_ = 0;
-  std::string_view outerName_;
-  int32_t outerLevel_ = 0;
-  uint64_t levelValue_ = 0;
-  bool lastFlag_ = false;
-  std::array<uint64_t, kValueSlots> slotValue_{};
-  std::array<bool, kValueSlots> slotFilled_{};
-  std::array<uint16_t, 256> layerHistory_{};
-  uint32_t layerNumber_ = 0;
-  int32_t treePosition_ = -1;
-  uint32_t treeDepth_ = 0;
 };
+
+// Cores this process may run on, at most 16: the threads of a run by default.
+unsigned UsableCores() noexcept;
 
 }  // namespace pakscope

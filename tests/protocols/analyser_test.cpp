@@ -440,6 +440,23 @@ TEST(AnalyserRun, RepeatedRunsReplaceTheResults) {
   EXPECT_TRUE(a.tree().empty());
 }
 
+TEST(AnalyserRun, NoHeaderSizeCarriesOverFromAnEarlierRun) {
+  // РАЗМЕР only in a block: a packet that skips it keeps the size it finds.
+  TPrAnalizer a =
+      MakeAnalyser({"ИМЯ \"P\"\nСМЕЩЕНИЕ 0 100\nЕСЛИ БАЙТЫ 1 1 xFF x01 80\n{\nРАЗМЕР "
+                    "3\n}\nПОСЛЕДНИЙ\nУРОВЕНЬ 0\n"});
+  std::vector<uint8_t> bytes = Zeros(12);
+  bytes[0] = 1;
+  PacketList sized;
+  sized.push_back(Packet(bytes));
+  a.AnalizePackets(sized);
+  EXPECT_EQ(LayerText(a, sized[0]), "P@0+3");
+  PacketList plain;
+  plain.push_back(Packet(Zeros(12)));
+  a.AnalizePackets(plain);
+  EXPECT_EQ(LayerText(a, plain[0]), "P@0+0");
+}
+
 TEST(AnalyserRun, EveryPacketOfALongListIsAnalysed) {
   TPrAnalizer a = MakeAnalyser({"ИМЯ \"E\"\nСМЕЩЕНИЕ 0 100\nРАЗМЕР 0\nУРОВЕНЬ 0\n"});
   constexpr size_t kPackets = 600'000;  // more than any fixed per-run table would hold

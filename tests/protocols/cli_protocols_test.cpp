@@ -111,6 +111,24 @@ TEST(CliAnalyse, PrintsTheTreeAndTheLayers) {
             "5: n/a@0+28\n");  // the header size last set, by ARP
 }
 
+TEST(CliAnalyse, ThreadsFromOneToSixteen) {
+  TempDir dir;
+  const std::string file = WriteCapture(dir);
+  const std::string whole = Cli("analyse '" + file + "' --layers", dir).out;
+  for (const char* threads : {"1", "16"}) {
+    const CliResult run = Cli("analyse '" + file + "' --layers --threads " + threads, dir);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, whole) << threads;
+  }
+  for (const char* threads : {"0", "17"}) {
+    const CliResult run = Cli("analyse '" + file + "' --threads " + threads, dir);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find(std::string("--threads: Value ") + threads + " not in range 1 to 16"),
+              std::string::npos)
+        << run.err;
+  }
+}
+
 TEST(CliAnalyse, DescriptionsFromAnotherFolderWithTheirMessages) {
   TempDir dir;
   const std::string file = WriteCapture(dir);

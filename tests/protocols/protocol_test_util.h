@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,7 +27,7 @@ inline std::vector<uint8_t> DescriptionBytes(std::string_view utf8) {
 
 // Compiles the descriptions in order and appends the built-in protocols, as a
 // load from a folder would.
-inline ProtocolTables CompileAll(std::initializer_list<std::string_view> descriptions,
+inline ProtocolTables CompileAll(std::span<const std::string_view> descriptions,
                                  RecordingHost& host) {
   ProtocolTables tables;
   uint32_t unnamed = 1;
@@ -38,9 +39,18 @@ inline ProtocolTables CompileAll(std::initializer_list<std::string_view> descrip
   return tables;
 }
 
-inline TPrAnalizer MakeAnalyser(std::initializer_list<std::string_view> descriptions) {
+inline ProtocolTables CompileAll(std::initializer_list<std::string_view> descriptions,
+                                 RecordingHost& host) {
+  return CompileAll(std::span(descriptions.begin(), descriptions.size()), host);
+}
+
+inline TPrAnalizer MakeAnalyser(std::span<const std::string_view> descriptions) {
   RecordingHost host;
   return TPrAnalizer(CompileAll(descriptions, host));
+}
+
+inline TPrAnalizer MakeAnalyser(std::initializer_list<std::string_view> descriptions) {
+  return MakeAnalyser(std::span(descriptions.begin(), descriptions.size()));
 }
 
 inline PACKET Packet(std::initializer_list<int> bytes) {

@@ -98,6 +98,7 @@ TProtocolPanel::TProtocolPanel(TPrAnalizer& analyser, PacketList& packets, CHost
     menu.exec(tree_->viewport()->mapToGlobal(pos));
   });
 
+  analyser_.threads = UsableCores();
   analyser_.progressUser = this;
   analyser_.progress = [this](int percent, void*) {
     gauge_->setValue(percent);
