@@ -22,9 +22,20 @@ struct SearchArgs {
 std::vector<uint8_t> patternOf(const SearchArgs& args) {
   if (!args.text && !args.dec && !args.hex)
     throw UsageError{"give the sequence with --text, --dec or --hex"};
-  if (args.text && Cp1251FromUtf8(*args.text).size() > kMaxPatternTextChars)
-    throw UsageError{"--text is longer than " + std::to_string(kMaxPatternTextChars) +
-                     " characters"};
+  // What does not fit or cannot be written as Windows-1251 is refused, never cut or
+  // turned into "?": the search would answer a question that was not asked.
+  if (args.text) {
+    if (const std::string_view c = FirstUnconvertible(*args.text); !c.empty())
+      throw UsageError{"--text holds " + NameOfCharacter(c) +
+                       ", a character Windows-1251 cannot hold"};
+    if (PatternLength(SearchType::String, *args.text) > kMaxPatternTextChars)
+      throw UsageError{"--text is longer than " + std::to_string(kMaxPatternTextChars) +
+                       " characters"};
+  }
+  if (args.dec && PatternLength(SearchType::Dec, *args.dec) > kMaxPatternValues)
+    throw UsageError{"--dec holds more than " + std::to_string(kMaxPatternValues) + " values"};
+  if (args.hex && PatternLength(SearchType::Hex, *args.hex) > kMaxPatternValues)
+    throw UsageError{"--hex holds more than " + std::to_string(kMaxPatternValues) + " values"};
   const std::vector<uint8_t> pattern = args.text  ? ParsePattern(SearchType::String, *args.text)
                                        : args.dec ? ParsePattern(SearchType::Dec, *args.dec)
                                                   : ParsePattern(SearchType::Hex, *args.hex);
