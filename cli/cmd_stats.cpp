@@ -1,6 +1,9 @@
+#include <charconv>
 #include <clocale>
 #include <cstdio>
 #include <iostream>
+#include <optional>
+#include <string_view>
 
 #include "commands.h"
 #include "open_file.h"
@@ -12,15 +15,40 @@ namespace {
 
 struct StatsArgs {
   std::string file;
-  std::vector<int32_t> bytes;
+  std::optional<std::string> bytes;
   OpenOptions open;
 };
 
+// The byte numbers of --bytes as the window's fields take them: the list ends
+// at the first number below 1, and what follows it is not read. Every item up
+// to there must be a whole number; an empty one is a mistake, not a gap.
+std::vector<int32_t> byteNumbersOf(std::string_view text) {
+  std::vector<int32_t> numbers;
+  for (size_t start = 0;;) {
+    size_t end = text.find(',', start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view item = text.substr(start, end - start);
+    int32_t value = 0;
+    const char* first = item.data() + (item.starts_with('+') ? 1 : 0);
+    const auto [stop, ec] = std::from_chars(first, item.data() + item.size(), value);
+    if (item.empty() || ec != std::errc() || stop != item.data() + item.size())
+      throw UsageError{"--bytes: \"" + std::string(item) +
+                       "\" is not a byte number; give numbers separated by commas"};
+    if (value < 1) break;
+    if (numbers.size() == kStatByteFields)
+      throw UsageError{"--bytes takes at most " + std::to_string(kStatByteFields) +
+                       " byte numbers"};
+    numbers.push_back(value);
+    if (end == text.size()) break;
+    start = end + 1;
+  }
+  if (numbers.empty()) throw UsageError{"--bytes must start with a byte number of 1 or more"};
+  return numbers;
+}
+
 int runStats(const StatsArgs& args) {
-  if (args.bytes.size() > kStatByteFields)
-    throw UsageError{"--bytes takes at most " + std::to_string(kStatByteFields) + " byte numbers"};
-  if (!args.bytes.empty() && StatByteNumbers(args.bytes).empty())
-    throw UsageError{"--bytes must start with a byte number of 1 or more"};
+  const std::vector<int32_t> bytes =
+      args.bytes ? byteNumbersOf(*args.bytes) : std::vector<int32_t>{};
   TerminalHost host;
   PacketList list;
   if (openForCli(args.file, list, host, args.open) == 0) {
@@ -28,7 +56,7 @@ int runStats(const StatsArgs& args) {
     return kExitFailure;
   }
   const StatisticsResult result =
-      args.bytes.empty() ? LengthStatistics(list) : *ByteValueStatistics(list, args.bytes, host);
+      bytes.empty() ? LengthStatistics(list) : *ByteValueStatistics(list, bytes, host);
   // The percentage takes the locale's decimal separator, as the window does.
   const std::string separator = std::localeconv()->decimal_point;
   const size_t values = result.kind == StatKind::Lengths ? 1 : result.byteNumbers.size();
@@ -49,11 +77,9 @@ void addStatsCommand(CLI::App& app, int& exitCode) {
   CLI::App* command =
       app.add_subcommand("stats", "Statistics of packet lengths, or of byte values with --bytes");
   command->add_option("FILE", args->file, "File to load")->required();
-  command
-      ->add_option("--bytes", args->bytes,
-                   "Byte numbers (1-based, up to 8, comma-separated) whose values are counted; "
-                   "the list ends at the first number below 1")
-      ->delimiter(',');
+  command->add_option("--bytes", args->bytes,
+                      "Byte numbers (1-based, up to 8, comma-separated) whose values are counted; "
+                      "the list ends at the first number below 1");
   addOpenOptions(*command, args->open);
   command->callback([args, &exitCode] { exitCode = runStats(*args); });
 }
