@@ -19,11 +19,16 @@ int runInfo(const InfoArgs& args) {
     PacketList list;
     LoadDetails details;
     const uint32_t longest = openForCli(file, list, host, args.open, &details);
-    std::cout << file << '\n';
-    for (const std::string& text : host.status)
-      if (!text.empty()) std::cout << "  " << text << '\n';
-    if (longest == 0) {
+    // Standard output describes loaded files only: a load that failed half-way
+    // leaves a packet count in the status that no list holds.
+    std::ostream& out = longest == 0 ? std::cerr : std::cout;
+    if (longest == 0)
       printError(file + ": nothing loaded");
+    else
+      out << file << '\n';
+    for (const std::string& text : host.status)
+      if (!text.empty()) out << "  " << text << '\n';
+    if (longest == 0) {
       status = kExitFailure;
       continue;
     }

@@ -37,6 +37,10 @@ int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   removeTemporaryFilesOnSignals();
   using namespace pakscope::cli;
+  if (const auto badLimit = pakscope::MemoryLimitSettingError()) {
+    printError(*badLimit);
+    return kExitUsage;
+  }
 
   CLI::App app{"pakscope-cli: packet files, bit streams and protocol analysis from the shell",
                "pakscope-cli"};

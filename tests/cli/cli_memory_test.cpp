@@ -40,6 +40,22 @@ TEST(CliMemory, AnOpenOverTheBudgetIsRefusedUpFront) {
                         {"info", dir.file("in.qpk")})
                 .exitCode,
             1);
+  // K, M and G count 1024, 1024² and 1024³ bytes; anything else stops the
+  // program at start instead of being read as its leading digits.
+  const struct {
+    const char* limit;
+    int exitCode;
+  } limits[] = {{"5K", 1},  {"6K", 0},  {"1M", 0}, {"1G", 0}, {"' 7k '", 0},
+                {"1e9", 2}, {"6KB", 2}, {"K", 2},  {"-5", 2}, {"18014398509481984K", 2}};
+  for (const auto& l : limits) {
+    const CliRun run = runCliAfter("PAKSCOPE_MEMORY_LIMIT=" + std::string(l.limit) + " ",
+                                   {"info", dir.file("in.qpk")});
+    EXPECT_EQ(run.exitCode, l.exitCode) << l.limit << run.err;
+    if (l.exitCode == 2) {
+      EXPECT_NE(run.err.find("ожидается целое число байт, можно с K, M или G"), std::string::npos)
+          << run.err;
+    }
+  }
 }
 
 TEST(CliMemory, ALoadThatRunsOutOfMemoryEndsWithTheMessage) {
@@ -52,10 +68,11 @@ TEST(CliMemory, ALoadThatRunsOutOfMemoryEndsWithTheMessage) {
   std::filesystem::resize_file(zeros, 32 << 20);
   const CliRun run = runCliAfter("ulimit -v 300000; ", {"info", zeros});
   EXPECT_EQ(run.exitCode, 1) << run.err;
-  EXPECT_NE(run.err.find("Недостаточно памяти для операции «pakscope-cli info»."),
-            std::string::npos)
+  EXPECT_NE(run.err.find("Недостаточно памяти для операции «Открытие файла»."), std::string::npos)
       << run.err;
   EXPECT_NE(run.err.find(kAdvice), std::string::npos);
+  // The count the load reached before it failed describes no list.
+  EXPECT_EQ(run.out, "");
 }
 
 }  // namespace
