@@ -18,8 +18,8 @@ void addCutCommand(CLI::App& app, int& exitCode) {
   command->add_flag("--drop-short", settings->deleteShort,
                     "Drop packets too short for the cut instead of keeping them whole");
   command->callback([args, settings, &exitCode] {
-    exitCode = rewriteList(*args, [&](PacketList& list, TerminalHost&) {
-      return orOutOfMemory(CutPackets(list, *settings));
+    exitCode = rewriteList(*args, [&](PacketList& list, TerminalHost& host) {
+      return orOutOfMemory(CutPackets(list, *settings), host, kUtilzPages[0]);
     });
   });
 }
@@ -37,9 +37,10 @@ void addPadCommand(CLI::App& app, int& exitCode) {
       ->check(CLI::Range(1u, 65535u));
   command->add_option("--filler", *filler, "Filler byte value, decimal; its low 8 bits are used");
   command->callback([args, to, filler, &exitCode] {
-    exitCode = rewriteList(*args, [&](PacketList& list, TerminalHost&) {
+    exitCode = rewriteList(*args, [&](PacketList& list, TerminalHost& host) {
       return orOutOfMemory(PadPackets(list, PadTarget(list, !to->has_value(), to->value_or(0)),
-                                      static_cast<uint8_t>(*filler & 0xFF)));
+                                      static_cast<uint8_t>(*filler & 0xFF)),
+                           host, kUtilzPages[1]);
     });
   });
 }

@@ -1,6 +1,7 @@
 #include "list_command.h"
 
 #include "commands.h"
+#include "packets/memory_budget.h"
 
 namespace pakscope::cli {
 
@@ -23,8 +24,9 @@ int rewriteList(const ListArgs& args, const ListMaker& make) {
   return writeOutput(*made, args.out, target, host);
 }
 
-std::optional<PacketList> orOutOfMemory(std::optional<PacketList> made) {
-  if (!made) printError("not enough memory for the new list");
+std::optional<PacketList> orOutOfMemory(std::optional<PacketList> made, TerminalHost& host,
+                                        std::string_view operation) {
+  if (!made) ReportOutOfMemory(host, operation);
   return made;
 }
 

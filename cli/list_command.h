@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "open_file.h"
 #include "output_file.h"
@@ -28,7 +29,9 @@ using ListMaker = std::function<std::optional<PacketList>(PacketList& loaded, Te
 // returns the exit status.
 int rewriteList(const ListArgs& args, const ListMaker& make);
 
-// `made`, or a word on stderr that memory ran out.
-std::optional<PacketList> orOutOfMemory(std::optional<PacketList> made);
+// `made`, or the program's out-of-memory sentence for `operation` (the
+// window's name of the same operation).
+std::optional<PacketList> orOutOfMemory(std::optional<PacketList> made, TerminalHost& host,
+                                        std::string_view operation);
 
 }  // namespace pakscope::cli
