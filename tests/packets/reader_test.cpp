@@ -187,6 +187,12 @@ TEST_F(ReaderTest, OversizedFileLoadsItsFirstPartAfterTheMessage) {
   EXPECT_EQ(host.messages[0].text,
             "Размер файла слишком большой!\r\nРежим загрузки больших файлов ПОКА не "
             "поддерживается.\r\n      Будут загружены первые 0Мб");
+  // A file of exactly the cap is read whole, without the message.
+  host.messages.clear();
+  const Loaded exact =
+      open("exact.qpk", test::qpkImage(std::vector<Bytes>(800, Bytes(8, 7))), options);
+  EXPECT_EQ(exact.packets.size(), 800u);
+  EXPECT_TRUE(host.messages.empty());
 }
 
 TEST_F(ReaderTest, FileOverTheRealCapReadsOnlyItsFirst800Megabytes) {
