@@ -73,6 +73,14 @@ TEST(CliMemory, ALoadThatRunsOutOfMemoryEndsWithTheMessage) {
   EXPECT_NE(run.err.find(kAdvice), std::string::npos);
   // The count the load reached before it failed describes no list.
   EXPECT_EQ(run.out, "");
+  // 10,000 one-byte packets padded to 65,535 bytes: 655 MB the limit refuses.
+  writeFile(dir.file("small.qpk"), qpkImage(std::vector<Bytes>(10'000, Bytes{1})));
+  const CliRun pad = runCliAfter(
+      "ulimit -v 300000; ", {"pad", dir.file("small.qpk"), dir.file("out.qpk"), "--to", "65535"});
+  EXPECT_EQ(pad.exitCode, 1);
+  EXPECT_NE(pad.err.find("Недостаточно памяти для операции «Дополнение пакетов»."),
+            std::string::npos)
+      << pad.err;
 }
 
 }  // namespace
