@@ -214,7 +214,7 @@ QString TSearchForm::statusText() const {
 }
 
 void TSearchForm::Step(TMDIChild& window, bool backward, SearchRegion region) {
-  if (window.busyWithList()) return;
+  if (window.busyWithList() || refuseUnsearchable()) return;
   const PacketList& list = window.packets();
   if (list.empty()) return;
   QPointer<TMDIChild> guard(&window);
