@@ -257,7 +257,7 @@ ReadResult readPacketFile(PacketFileKind kind, const std::string& fileName, Pack
   uint64_t sureCount = 0;
   uint64_t sureOffset = cursor.offset;
   bool rewritten = false;
-  const auto stillTheSame = [&] { return identity && FileIdentity::of(file.get()) == identity; };
+  const auto stillTheSame = [&] { return !identity || FileIdentity::of(file.get()) == identity; };
   for (;;) {
     if (cursor.offset + kPopulateStep / 2 >= populated) {
       populated = cursor.offset + kPopulateStep;
