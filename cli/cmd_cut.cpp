@@ -21,8 +21,9 @@ void addCutCommand(CLI::App& app, int& exitCode) {
   command->callback([args, settings, &exitCode] {
     exitCode = rewriteInBatches(
         *args,
-        [&](PacketList& batch, PacketList& made, TerminalHost&) {
-          return appendMade(orOutOfMemory(CutPackets(batch, *settings)), made);
+        [&](PacketList& batch, PacketList& made, TerminalHost& host) {
+          return appendMade(orOutOfMemory(CutPackets(batch, *settings), host, kUtilzPages[0]),
+                            made);
         },
         true);
   });
@@ -47,15 +48,17 @@ void addPadCommand(CLI::App& app, int& exitCode) {
     const auto fill = static_cast<uint8_t>(*filler & 0xFF);
     // Without --to the longest packet of the whole file sets the length.
     if (!to->has_value()) {
-      exitCode = rewriteList(*args, [&](PacketList& list, TerminalHost&) {
-        return orOutOfMemory(PadPackets(list, PadTarget(list, true, 0), fill));
+      exitCode = rewriteList(*args, [&](PacketList& list, TerminalHost& host) {
+        return orOutOfMemory(PadPackets(list, PadTarget(list, true, 0), fill), host,
+                             kUtilzPages[1]);
       });
       return;
     }
     exitCode = rewriteInBatches(
         *args,
-        [&](PacketList& batch, PacketList& made, TerminalHost&) {
-          return appendMade(orOutOfMemory(PadPackets(batch, **to, fill)), made);
+        [&](PacketList& batch, PacketList& made, TerminalHost& host) {
+          return appendMade(orOutOfMemory(PadPackets(batch, **to, fill), host, kUtilzPages[1]),
+                            made);
         },
         true);
   });

@@ -27,7 +27,8 @@ int runInfo(const InfoArgs& args) {
         },
         &summary);
     if (longest == 0) {
-      // Nothing on stdout for a file that gave nothing: what the loader said goes with the error.
+      // Nothing on stdout for a file that gave nothing: a load that failed
+      // half-way leaves a packet count in the status that no list holds.
       for (const std::string& text : host.status)
         if (!text.empty()) printError(file + ": " + text);
       printError(file + ": ничего не загружено");

@@ -22,8 +22,19 @@ struct SearchArgs {
 std::vector<uint8_t> patternOf(const SearchArgs& args) {
   if (!args.text && !args.dec && !args.hex)
     throw UsageError{"задайте последовательность: --text, --dec или --hex"};
-  if (args.text && Cp1251FromUtf8(*args.text).size() > kMaxPatternTextChars)
-    throw UsageError{"--text длиннее " + std::to_string(kMaxPatternTextChars) + " символов"};
+  // What does not fit or cannot be written as Windows-1251 is refused, never cut or
+  // turned into "?": the search would answer a question that was not asked.
+  if (args.text) {
+    if (const std::string_view c = FirstUnconvertible(*args.text); !c.empty())
+      throw UsageError{"--text содержит символ " + NameOfCharacter(c) +
+                       ", которого нет в кодировке Windows-1251"};
+    if (PatternLength(SearchType::String, *args.text) > kMaxPatternTextChars)
+      throw UsageError{"--text длиннее " + std::to_string(kMaxPatternTextChars) + " символов"};
+  }
+  if (args.dec && PatternLength(SearchType::Dec, *args.dec) > kMaxPatternValues)
+    throw UsageError{"--dec содержит больше " + std::to_string(kMaxPatternValues) + " значений"};
+  if (args.hex && PatternLength(SearchType::Hex, *args.hex) > kMaxPatternValues)
+    throw UsageError{"--hex содержит больше " + std::to_string(kMaxPatternValues) + " значений"};
   const std::vector<uint8_t> pattern = args.text  ? ParsePattern(SearchType::String, *args.text)
                                        : args.dec ? ParsePattern(SearchType::Dec, *args.dec)
                                                   : ParsePattern(SearchType::Hex, *args.hex);

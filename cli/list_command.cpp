@@ -67,8 +67,9 @@ bool appendMade(std::optional<PacketList> part, PacketList& made) {
   return true;
 }
 
-std::optional<PacketList> orOutOfMemory(std::optional<PacketList> made) {
-  if (!made) printError("не хватает памяти для нового списка");
+std::optional<PacketList> orOutOfMemory(std::optional<PacketList> made, TerminalHost& host,
+                                        std::string_view operation) {
+  if (!made) ReportOutOfMemory(host, operation);
   return made;
 }
 

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "open_file.h"
 #include "output_file.h"
@@ -41,7 +42,9 @@ int rewriteInBatches(const ListArgs& args, const BatchMaker& make, bool keepsAll
 // Moves the packets of `part` to the end of `made`; false for no part.
 bool appendMade(std::optional<PacketList> part, PacketList& made);
 
-// `made`, or a word on stderr that memory ran out.
-std::optional<PacketList> orOutOfMemory(std::optional<PacketList> made);
+// `made`, or the program's out-of-memory sentence for `operation` (the
+// window's name of the same operation).
+std::optional<PacketList> orOutOfMemory(std::optional<PacketList> made, TerminalHost& host,
+                                        std::string_view operation);
 
 }  // namespace pakscope::cli

@@ -38,6 +38,10 @@ int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   removeTemporaryFilesOnSignals();
   using namespace pakscope::cli;
+  if (const auto badLimit = pakscope::MemoryLimitSettingError()) {
+    printError(*badLimit);
+    return kExitUsage;
+  }
 
   CLI::App app{
       "pakscope-cli: файлы пакетов, битовые потоки и разбор протоколов из командной строки",

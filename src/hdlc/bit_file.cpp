@@ -77,6 +77,14 @@ void writeLength(ByteSink& sink, uint32_t n) {
   sink.write(std::span<const uint8_t>(header, 2));
 }
 
+// A conversion that ran to its end and found nothing to write says so by
+// leaving no packet file: an older one would pass for its result. Until then
+// the older one stays, so that a conversion cut short loses nothing.
+BitFileResult noPacketFile(const std::string& packetFileName, BitFileResult result) {
+  std::remove(packetFileName.c_str());
+  return result;
+}
+
 }  // namespace
 
 BitFileResult Depacketize(const std::string& bitFileName, const std::string& packetFileName,
@@ -84,10 +92,13 @@ BitFileResult Depacketize(const std::string& bitFileName, const std::string& pac
   ProgressRecord record;
   Fd in(openBitFile(bitFileName, record));
   if (!in.ok()) return BitFileResult::Unreadable;
-  auto buffer = std::make_unique_for_overwrite<uint8_t[]>(kDepacketizePiece);
-  int64_t got = readFull(in.get(), buffer.get(), kDepacketizePiece);
+  // A file smaller than a piece is read into a buffer of its size.
+  const size_t pieceSize = record.total != 0 && record.total < kDepacketizePiece
+                               ? static_cast<size_t>(record.total)
+                               : kDepacketizePiece;
+  auto buffer = std::make_unique_for_overwrite<uint8_t[]>(pieceSize);
+  int64_t got = readFull(in.get(), buffer.get(), pieceSize);
   if (got < 0) return BitFileResult::Unreadable;
-  std::remove(packetFileName.c_str());
   record.done = static_cast<uint64_t>(got);
   record.stopMarker = 0;
 
@@ -98,7 +109,7 @@ BitFileResult Depacketize(const std::string& bitFileName, const std::string& pac
   HDLC_Report report;
   const auto sample = std::min<int64_t>(got, kDetectionSample);
   if (!master->Detect({buffer.get(), static_cast<size_t>(sample)}, report))
-    return BitFileResult::NotFound;
+    return noPacketFile(packetFileName, BitFileResult::NotFound);
 
   // The processor appends to the temporary file by name, piece by piece.
   AtomicFile out(packetFileName);
@@ -119,7 +130,7 @@ BitFileResult Depacketize(const std::string& bitFileName, const std::string& pac
     notify();
     if (record.stopMarker == kStopMarker || processor.writeFailed() || processor.outputFull())
       break;
-    got = readFull(in.get(), buffer.get(), kDepacketizePiece);
+    got = readFull(in.get(), buffer.get(), pieceSize);
     if (got < 0) return BitFileResult::Unreadable;
     record.done += static_cast<uint64_t>(got);
   }
@@ -127,7 +138,7 @@ BitFileResult Depacketize(const std::string& bitFileName, const std::string& pac
   // The processor deletes an output that stayed empty after a piece.
   struct stat st {};
   if (::stat(out.temporaryName().c_str(), &st) != 0 || st.st_size == 0)
-    return BitFileResult::NoPackets;
+    return noPacketFile(packetFileName, BitFileResult::NoPackets);
   if (!out.commit()) return BitFileResult::Unwritable;
   return processor.outputFull() ? BitFileResult::OutputFull : BitFileResult::Done;
 }
@@ -139,7 +150,6 @@ BitFileResult Packetize(const std::string& bitFileName, const std::string& packe
   ProgressRecord record;
   Fd in(openBitFile(bitFileName, record));
   if (!in.ok()) return BitFileResult::Unreadable;
-  std::remove(packetFileName.c_str());
   AtomicFile out(packetFileName);
   if (!out.opened()) return BitFileResult::Unwritable;
   ByteSink& sink = out.sink();
@@ -168,8 +178,13 @@ BitFileResult Packetize(const std::string& bitFileName, const std::string& packe
   // when aligned, otherwise whole groups of eight periods (`period` bytes
   // each). One zero byte more lets a packet's last byte be read as a pair.
   constexpr size_t kPiece = 1'048'576;
-  const size_t pieceSize = aligned ? (kPiece / n) * n : (kPiece / period) * period;
-  auto piece = std::make_unique<uint8_t[]>(pieceSize + 1);
+  const size_t unit = aligned ? n : period;
+  size_t pieceSize = (kPiece / unit) * unit;
+  // A small file needs no megabyte: its size, rounded up to whole units, holds
+  // it (a file that grows meanwhile is read in more pieces).
+  if (record.total != 0 && record.total < pieceSize)
+    pieceSize = static_cast<size_t>((record.total + unit - 1) / unit * unit);
+  auto piece = std::make_unique_for_overwrite<uint8_t[]>(pieceSize + 1);
   std::vector<uint8_t> packet(n);
   // Records whole within the limit; the loader would not read past it.
   const uint64_t maxRecords = outputLimit / (2 + uint64_t{n});
@@ -208,7 +223,7 @@ BitFileResult Packetize(const std::string& bitFileName, const std::string& packe
   // The temporary file goes with `out` unless committed.
   if (readFailed) return BitFileResult::Unreadable;
   if (!sink.ok()) return BitFileResult::Unwritable;
-  if (records == 0) return BitFileResult::NoPackets;
+  if (records == 0) return noPacketFile(packetFileName, BitFileResult::NoPackets);
   if (!out.commit()) return BitFileResult::Unwritable;
   return records == maxRecords ? BitFileResult::OutputFull : BitFileResult::Done;
 }

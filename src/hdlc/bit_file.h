@@ -43,13 +43,14 @@ inline constexpr uint32_t kDepacketizePiece = 1'000'000;
 inline constexpr uint32_t kDetectionSample = 100'000;
 
 // Both conversions write under a temporary name beside the packet file and
-// rename it into place only when complete; `outputLimit` exists for tests.
+// rename it over an older one only when complete; a conversion that finds
+// nothing to write deletes the older one. `outputLimit` exists for tests.
 
 // Looks for HDLC in the first 100,000 bytes of the bit file, in both
 // polarities; when exactly one shows it, decodes the whole file in that
 // polarity and writes every frame of 6 to 4096 bytes (misaligned ones with
 // their extra byte, check sequences kept and not tested) as a QPK record.
-// The packet file is deleted first. The callback runs for every frame and
+// The callback runs for every frame and
 // after every piece; a stop ends the work after the current piece.
 BitFileResult Depacketize(const std::string& bitFileName, const std::string& packetFileName,
                           const ProgressCallback& progress,

@@ -119,10 +119,12 @@ std::optional<uint64_t> addressRoom(const MemorySources& sources) {
 constexpr uint64_t kNoBudget = UINT64_MAX;
 std::atomic<uint64_t> budget{kNoBudget};
 
+// A malformed value was refused at start (MemoryLimitSettingError); should a
+// caller have gone on, the kernel's figures hold rather than a guess.
 std::optional<uint64_t> budgetFromEnvironment() {
   const char* text = std::getenv("PAKSCOPE_MEMORY_LIMIT");
   if (text == nullptr) return std::nullopt;
-  return parseNumber(trimmed(text));
+  return ParseMemoryLimit(text);
 }
 
 }  // namespace
@@ -169,6 +171,36 @@ std::optional<uint64_t> AvailableMemory() {
   if (set != kNoBudget) return set;
   if (const auto fromEnvironment = budgetFromEnvironment()) return fromEnvironment;
   return ReadMemoryReadings().smallest();
+}
+
+std::optional<uint64_t> ParseMemoryLimit(std::string_view text) {
+  text = trimmed(text);
+  uint64_t unit = 1;
+  if (!text.empty()) {
+    switch (text.back()) {
+      case 'K':
+      case 'k': unit = uint64_t{1} << 10; break;
+      case 'M':
+      case 'm': unit = uint64_t{1} << 20; break;
+      case 'G':
+      case 'g': unit = uint64_t{1} << 30; break;
+      default: break;
+    }
+    if (unit != 1) text.remove_suffix(1);
+  }
+  uint64_t value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
+      value > UINT64_MAX / unit)
+    return std::nullopt;
+  return value * unit;
+}
+
+std::optional<std::string> MemoryLimitSettingError() {
+  const char* text = std::getenv("PAKSCOPE_MEMORY_LIMIT");
+  if (text == nullptr || ParseMemoryLimit(text)) return std::nullopt;
+  return "PAKSCOPE_MEMORY_LIMIT=\"" + std::string(text) +
+         "\": ожидается целое число байт, можно с K, M или G (1024, 1048576, 1073741824)";
 }
 
 void SetMemoryBudget(std::optional<uint64_t> bytes) {

@@ -45,9 +45,17 @@ std::optional<uint64_t> ParseCgroupBytes(std::string_view text);
 
 // Bytes the process can still obtain; nullopt when nothing bounds it. A budget
 // set with SetMemoryBudget, or in the environment variable PAKSCOPE_MEMORY_LIMIT
-// (bytes), takes the place of the kernel's figures.
+// (see ParseMemoryLimit), takes the place of the kernel's figures.
 std::optional<uint64_t> AvailableMemory();
 void SetMemoryBudget(std::optional<uint64_t> bytes);
+
+// A PAKSCOPE_MEMORY_LIMIT value: a whole number of bytes, optionally followed
+// by K, M or G (times 1024, 1024², 1024³), blanks around it allowed. nullopt
+// for anything else, or a value beyond 64 bits.
+std::optional<uint64_t> ParseMemoryLimit(std::string_view text);
+// The message for a PAKSCOPE_MEMORY_LIMIT that ParseMemoryLimit refuses; the
+// programs show it at start and end instead of guessing what was meant.
+std::optional<std::string> MemoryLimitSettingError();
 
 // "Недостаточно памяти для операции «OPERATION».\r\nУвеличьте объем оперативной памяти."
 std::string OutOfMemoryText(std::string_view operation);

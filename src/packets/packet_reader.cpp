@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <iterator>
 #include <new>
+#include <optional>
 #include <thread>
 
 #include "packets/fault_guard.h"
@@ -118,6 +119,26 @@ uint64_t minimumRecordOf(PacketFileKind kind) {
   }
   return 1;
 }
+
+// What tells a file rewritten in place from the one the load began with: a
+// file cut and grown back to its size keeps the size but not its times.
+struct FileIdentity {
+  ino_t inode = 0;
+  off_t size = 0;
+  timespec modified{};
+  timespec changed{};
+
+  static std::optional<FileIdentity> of(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return std::nullopt;
+    return FileIdentity{st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+  }
+  bool operator==(const FileIdentity& o) const {
+    return inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec &&
+           modified.tv_nsec == o.modified.tv_nsec && changed.tv_sec == o.changed.tv_sec &&
+           changed.tv_nsec == o.changed.tv_nsec;
+  }
+};
 
 void yieldAndProcess(CHost& host) {
   std::this_thread::yield();
@@ -237,6 +258,13 @@ ReadResult readPacketFile(PacketFileKind kind, const std::string& fileName, Pack
               &arena,       &cursor,    start.kind == PacketFileKind::Pcapng ? &pcapng : nullptr};
   const uint64_t minimumRecord = minimumRecordOf(start.kind);
   uint64_t populated = 0;
+  // Taken after the mapping, then again at every pause of the walk: once the
+  // file differs, only the records counted while it was still the same are sure.
+  const std::optional<FileIdentity> identity = FileIdentity::of(file.get());
+  uint64_t sureCount = 0;
+  uint64_t sureOffset = cursor.offset;
+  bool rewritten = false;
+  const auto stillTheSame = [&] { return !identity || FileIdentity::of(file.get()) == identity; };
   for (;;) {
     if (cursor.offset + kPopulateStep / 2 >= populated) {
       populated = cursor.offset + kPopulateStep;
@@ -249,6 +277,12 @@ ReadResult readPacketFile(PacketFileKind kind, const std::string& fileName, Pack
     }
     if (job.outOfMemory) throw std::bad_alloc();
     if (job.end == WalkEnd::End) break;
+    if (!stillTheSame()) {
+      rewritten = true;
+      break;
+    }
+    sureCount = cursor.count;
+    sureOffset = cursor.offset;
     reserveAhead(list, cursor, viewSize, minimumRecord);
     cursor.progressMark = cursor.offset + kProgressByteStep;
     const bool redraw = cursor.count % kRedrawPacketStep == 0;
@@ -272,6 +306,13 @@ ReadResult readPacketFile(PacketFileKind kind, const std::string& fileName, Pack
   }
   result.longest = cursor.longest;
   result.consumed = cursor.offset;
+  if (rewritten || !stillTheSame()) {
+    if (sureCount < list.size())
+      list.erase(list.begin() + static_cast<ptrdiff_t>(sureCount), list.end());
+    result.longest = MaxPacketLength(list);
+    result.consumed = sureOffset;
+    details.fileShrank = true;
+  }
 
   // A file cut while it was read leaves the rest of its last page as zeros in
   // the mapping: records read from there were never in the file.

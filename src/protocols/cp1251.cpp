@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 
 namespace pakscope {
 
@@ -43,6 +44,32 @@ char ByteOf(char32_t cp) {
   return '?';
 }
 
+// Walks the UTF-8 text a character at a time: `emit` gets each character's
+// Windows-1251 byte ('?' when it has none) and its bytes in the text; false
+// from `emit` ends the walk.
+template <typename Emit>
+void forEachCharacter(std::string_view text, Emit emit) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<uint8_t>(text[i]);
+    size_t extra = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    if (lead >= 0x80 && extra == 0) {  // stray continuation byte
+      if (!emit('?', false, text.substr(i, 1))) return;
+      ++i;
+      continue;
+    }
+    if (i + extra >= text.size()) {  // sequence cut off at the end
+      emit('?', false, text.substr(i));
+      return;
+    }
+    char32_t cp = extra == 0 ? lead : lead & (0x3F >> extra);
+    for (size_t k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<uint8_t>(text[i + k]) & 0x3F);
+    const char byte = ByteOf(cp);
+    if (!emit(byte, byte != '?' || cp == '?', text.substr(i, extra + 1))) return;
+    i += extra + 1;
+  }
+}
+
 }  // namespace
 
 std::string Utf8FromCp1251(std::string_view text) {
@@ -55,25 +82,34 @@ std::string Utf8FromCp1251(std::string_view text) {
 std::string Cp1251FromUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<uint8_t>(text[i]);
-    size_t extra = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-    if (lead >= 0x80 && extra == 0) {  // stray continuation byte
-      out += '?';
-      ++i;
-      continue;
-    }
-    if (i + extra >= text.size()) {  // sequence cut off at the end
-      out += '?';
-      break;
-    }
-    char32_t cp = extra == 0 ? lead : lead & (0x3F >> extra);
-    for (size_t k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<uint8_t>(text[i + k]) & 0x3F);
-    out += ByteOf(cp);
-    i += extra + 1;
-  }
+  forEachCharacter(text, [&out](char byte, bool, std::string_view) {
+    out += byte;
+    return true;
+  });
   return out;
+}
+
+std::string_view FirstUnconvertible(std::string_view text) {
+  std::string_view found;
+  forEachCharacter(text, [&found](char, bool converted, std::string_view character) {
+    if (!converted) found = character;
+    return converted;
+  });
+  return found;
+}
+
+std::string NameOfCharacter(std::string_view character) {
+  char text[16];
+  const auto lead = character.empty() ? 0u : static_cast<uint8_t>(character[0]);
+  const size_t extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+  if (lead < 0xC0 || character.size() != extra + 1) {
+    std::snprintf(text, sizeof text, "0x%02X", lead);
+    return text;
+  }
+  char32_t cp = lead & (0x3F >> extra);
+  for (size_t k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<uint8_t>(character[k]) & 0x3F);
+  std::snprintf(text, sizeof text, " (U+%04X)", static_cast<unsigned>(cp));
+  return "«" + std::string(character) + "»" + text;
 }
 
 }  // namespace pakscope

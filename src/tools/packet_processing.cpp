@@ -142,15 +142,23 @@ std::string KeywordTooLongText(size_t line) {
          std::to_string(kMaxKeywordChars) + " символов.";
 }
 
+std::string KeywordUnconvertibleText(size_t line, std::string_view character) {
+  return "Строка " + std::to_string(line) + " списка ключевых слов содержит символ " +
+         NameOfCharacter(character) + ", которого нет в кодировке Windows-1251.";
+}
+
 bool FindAllKeyWords(PacketList& list, std::span<const std::string> lines, bool ignoreCase,
                      uint8_t colour, CHost& host, const ToolYield& progress) {
   std::vector<std::string> patterns;
   patterns.reserve(lines.size());
   for (size_t i = 0; i < lines.size(); ++i) {
+    // A character turned into "?" would mark packets holding question marks.
+    const std::string_view unconvertible = FirstUnconvertible(lines[i]);
     patterns.push_back(Cp1251FromUtf8(lines[i]));
-    if (patterns.back().size() > kMaxKeywordChars) {
-      host.messageBox(KeywordTooLongText(i + 1), kUtilzCaption, MsgButtons::Ok,
-                      MsgIcon::Exclamation);
+    if (!unconvertible.empty() || patterns.back().size() > kMaxKeywordChars) {
+      host.messageBox(unconvertible.empty() ? KeywordTooLongText(i + 1)
+                                            : KeywordUnconvertibleText(i + 1, unconvertible),
+                      kUtilzCaption, MsgButtons::Ok, MsgIcon::Exclamation);
       return false;
     }
   }
@@ -173,6 +181,8 @@ bool FindAllKeyWords(PacketList& list, std::span<const std::string> lines, bool 
 }
 
 std::vector<std::string> KeywordLinesFromText(std::string_view fileBytes) {
+  // Editors that save UTF-8 may put a byte-order mark first; it is no keyword.
+  if (fileBytes.starts_with("\xEF\xBB\xBF")) fileBytes.remove_prefix(3);
   bool beyondAscii = false;
   const bool utf8 = isValidUtf8(fileBytes, beyondAscii);
   const std::string text = utf8 && beyondAscii ? std::string(fileBytes) : Utf8FromCp1251(fileBytes);

@@ -76,6 +76,8 @@ inline constexpr int kSelectNumberMax = 32767;
 // does not fit the pattern buffer and refuses the run.
 inline constexpr size_t kMaxKeywordChars = 1023;
 std::string KeywordTooLongText(size_t line);
+// A line holding a character that Windows-1251 cannot hold refuses the run too.
+std::string KeywordUnconvertibleText(size_t line, std::string_view character);
 
 struct CutSettings {
   uint32_t start = 0;        // bytes (or bits) cut from the start
@@ -102,12 +104,14 @@ std::optional<PacketList> PadPackets(const PacketList& list, uint32_t target, ui
 
 // Gives `colour` to every packet holding any keyword line (UTF-8 text, used as
 // Windows-1251 bytes; empty lines are skipped). A line longer than
-// kMaxKeywordChars refuses the whole run with a message: returns false.
+// kMaxKeywordChars, or with a character Windows-1251 cannot hold, refuses the
+// whole run with a message: returns false.
 // `progress` sees the share of all lines done and may end the run.
 bool FindAllKeyWords(PacketList& list, std::span<const std::string> lines, bool ignoreCase,
                      uint8_t colour, CHost& host, const ToolYield& progress = {});
 
-// The lines of a keyword file (CR LF or LF), as UTF-8. The file is read as
+// The lines of a keyword file (CR LF or LF), as UTF-8, without a UTF-8
+// byte-order mark at its start. The file is read as
 // Windows-1251 unless its bytes are valid UTF-8 with letters beyond ASCII.
 std::vector<std::string> KeywordLinesFromText(std::string_view fileBytes);
 // The list as a keyword file: Windows-1251, CR LF after every line.

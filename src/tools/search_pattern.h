@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -34,6 +35,15 @@ std::vector<uint8_t> ParseHexPattern(std::string_view text);
 // more than 3 (DEC) or 2 (HEX) characters anywhere empties it. A DEC value keeps
 // its low 8 bits. An empty result finds nothing.
 std::vector<uint8_t> ParsePattern(SearchType type, std::string_view text);
+
+// The length of the pattern the text describes before any cut to the buffer:
+// characters in string mode, values in DEC and HEX mode. The command line,
+// which has no field to stop the typing, refuses a text that does not fit.
+size_t PatternLength(SearchType type, std::string_view text);
+
+// What the search window says instead of searching for a string-mode text with
+// a character Windows-1251 cannot hold; empty when the text is searchable.
+std::string UnsearchableText(SearchType type, std::string_view text);
 
 // Case folding of "Не учитывать регистр символов": Latin a-z only.
 constexpr uint8_t FoldCase(uint8_t b) noexcept {

@@ -41,6 +41,21 @@ TEST(CliMemory, AnOpenOverTheBudgetIsRefusedUpFront) {
             0);
   EXPECT_EQ(
       runCliAfter("PAKSCOPE_MEMORY_LIMIT=" + std::to_string(size - 1) + " ", convert).exitCode, 1);
+  // K, M and G count 1024, 1024² and 1024³ bytes; anything else stops the
+  // program at start instead of being read as its leading digits.
+  const struct {
+    const char* limit;
+    int exitCode;
+  } limits[] = {{"5K", 1},  {"6K", 0},  {"1M", 0}, {"1G", 0}, {"' 7k '", 0},
+                {"1e9", 2}, {"6KB", 2}, {"K", 2},  {"-5", 2}, {"18014398509481984K", 2}};
+  for (const auto& l : limits) {
+    const CliRun run = runCliAfter("PAKSCOPE_MEMORY_LIMIT=" + std::string(l.limit) + " ", convert);
+    EXPECT_EQ(run.exitCode, l.exitCode) << l.limit << run.err;
+    if (l.exitCode == 2) {
+      EXPECT_NE(run.err.find("ожидается целое число байт, можно с K, M или G"), std::string::npos)
+          << run.err;
+    }
+  }
 }
 
 TEST(CliMemory, ALoadThatRunsOutOfMemoryEndsWithTheMessage) {
@@ -57,6 +72,16 @@ TEST(CliMemory, ALoadThatRunsOutOfMemoryEndsWithTheMessage) {
             std::string::npos)
       << run.err;
   EXPECT_NE(run.err.find(kAdvice), std::string::npos);
+  // The count the load reached before it failed describes no list.
+  EXPECT_EQ(run.out, "");
+  // 10,000 one-byte packets padded to 65,535 bytes: 655 MB the limit refuses.
+  writeFile(dir.file("small.qpk"), qpkImage(std::vector<Bytes>(10'000, Bytes{1})));
+  const CliRun pad = runCliAfter(
+      "ulimit -v 300000; ", {"pad", dir.file("small.qpk"), dir.file("out.qpk"), "--to", "65535"});
+  EXPECT_EQ(pad.exitCode, 1);
+  EXPECT_NE(pad.err.find("Недостаточно памяти для операции «Дополнение пакетов»."),
+            std::string::npos)
+      << pad.err;
 }
 
 // A file several times the address space the process may have streams

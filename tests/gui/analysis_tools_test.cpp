@@ -156,6 +156,7 @@ class AnalysisToolsTest : public QObject {
     int firstField = -1;
     QString shownSummary;
     QStringList shown;
+    int enabled = 0;  // byte fields and their two buttons
     WhenOpen<TStatForm>([&](TStatForm* f) {
       firstField = Child<QSpinBox>(f, "CSpinEdit1")->value();
       // A byte run first leaves cells a length run must empty.
@@ -163,6 +164,10 @@ class AnalysisToolsTest : public QObject {
       Child<QPushButton>(f, "AutoFillBtn")->click();  // field 2 := 3
       key(f, Qt::Key_F9);
       Radio(f, kind ? "Статистика значений байтов" : "Статистика длин пакетов")->click();
+      for (int i = 1; i <= 8; ++i)
+        enabled += Child<QSpinBox>(f, QStringLiteral("CSpinEdit%1").arg(i).toLatin1())->isEnabled();
+      for (const char* button : {"AutoFillBtn", "ClearBtn"})
+        enabled += Child<QPushButton>(f, button)->isEnabled();
       Child<QPushButton>(f, "ClearBtn")->click();
       for (qsizetype i = 0; i < fields.size(); ++i)
         Child<QSpinBox>(f, QStringLiteral("CSpinEdit%1").arg(i + 1).toLatin1())
@@ -179,6 +184,7 @@ class AnalysisToolsTest : public QObject {
     });
     key(w.grid(), Qt::Key_F2);
     QCOMPARE(firstField, 2);
+    QCOMPARE(enabled, kind ? 10 : 0);
     QCOMPARE(shownSummary, summary);
     QCOMPARE(shown, rows);
     QLocale::setDefault(QLocale::system());
@@ -192,28 +198,30 @@ class AnalysisToolsTest : public QObject {
                                           // button then F6 in the search window
     QTest::addColumn<QPoint>("start");    // current cell before (column, row)
     QTest::addColumn<QPoint>("found");
-    QTest::addColumn<bool>("reopen");  // Ctrl+F in the grid after the region click
+    QTest::addColumn<int>("reopen");  // after the region click: 1 Ctrl+F, 2 close and Ctrl+F
     // Packets: "ab", "xab", "ba".
     QTest::addRow("from the start includes byte 1")
-        << "a" << 0 << 1 << "StartAction" << QPoint(2, 3) << QPoint(1, 1) << false;
+        << "a" << 0 << 1 << "StartAction" << QPoint(2, 3) << QPoint(1, 1) << 0;
     QTest::addRow("Ctrl+F on the open window keeps the region")
-        << "a" << 0 << 1 << "StartAction" << QPoint(2, 3) << QPoint(1, 1) << true;
+        << "a" << 0 << 1 << "StartAction" << QPoint(2, 3) << QPoint(1, 1) << 1;
     QTest::addRow("from the end includes the last byte")
-        << "a" << 0 << 2 << "SearchPrev" << QPoint(1, 1) << QPoint(2, 3) << false;
+        << "a" << 0 << 2 << "SearchPrev" << QPoint(1, 1) << QPoint(2, 3) << 0;
     QTest::addRow("from current: after the cell")
-        << "a" << 0 << 0 << "StartAction" << QPoint(1, 1) << QPoint(2, 2) << false;
+        << "a" << 0 << 0 << "StartAction" << QPoint(1, 1) << QPoint(2, 2) << 0;
     QTest::addRow("F6 continues on the next packet")
-        << "b" << 0 << 0 << "F6" << QPoint(2, 1) << QPoint(3, 2) << false;
+        << "b" << 0 << 0 << "F6" << QPoint(2, 1) << QPoint(3, 2) << 0;
     QTest::addRow("F6 in the search window after a step")
-        << "b" << 0 << 0 << "StartAction F6" << QPoint(2, 1) << QPoint(1, 3) << false;
+        << "b" << 0 << 0 << "StartAction F6" << QPoint(2, 1) << QPoint(1, 3) << 0;
     QTest::addRow("backward: before the cell")
-        << "a" << 0 << 0 << "SearchPrev" << QPoint(2, 2) << QPoint(1, 1) << false;
+        << "a" << 0 << 0 << "SearchPrev" << QPoint(2, 2) << QPoint(1, 1) << 0;
     QTest::addRow("dec") << "120 97" << 1 << 1 << "StartAction" << QPoint(3, 3) << QPoint(1, 2)
-                         << false;
+                         << 0;
     QTest::addRow("hex, bad token ends it")
-        << "62 zz 99" << 2 << 1 << "StartAction" << QPoint(3, 3) << QPoint(2, 1) << false;
+        << "62 zz 99" << 2 << 1 << "StartAction" << QPoint(3, 3) << QPoint(2, 1) << 0;
+    QTest::addRow("closing forgets a one-shot region")
+        << "a" << 0 << 1 << "StartAction" << QPoint(1, 2) << QPoint(2, 2) << 2;
     QTest::addRow("no match leaves the cell")
-        << "q" << 0 << 0 << "StartAction" << QPoint(1, 2) << QPoint(1, 2) << false;
+        << "q" << 0 << 0 << "StartAction" << QPoint(1, 2) << QPoint(1, 2) << 0;
   }
   void searchRegionsTypesAndSteps() {
     QFETCH(QString, pattern);
@@ -222,7 +230,7 @@ class AnalysisToolsTest : public QObject {
     QFETCH(QString, button);
     QFETCH(QPoint, start);
     QFETCH(QPoint, found);
-    QFETCH(bool, reopen);
+    QFETCH(int, reopen);
     TMDIChild& w = open(QStringLiteral("61 62\n78 61 62\n62 61"));
     key(w.grid(), Qt::Key_F7);
     TSearchForm* s = tools().searchForm();
@@ -232,7 +240,8 @@ class AnalysisToolsTest : public QObject {
     Child<QGroupBox>(s, "RadioGroup1")->findChildren<QRadioButton*>()[type]->click();
     click(start.x(), start.y());
     Child<QGroupBox>(s, "RegionRadio")->findChildren<QRadioButton*>()[region]->click();
-    if (reopen) key(w.grid(), Qt::Key_F, Qt::ControlModifier);
+    if (reopen == 2) s->close();
+    if (reopen != 0) key(w.grid(), Qt::Key_F, Qt::ControlModifier);
     if (button == QStringLiteral("F6")) {
       key(w.grid(), Qt::Key_F6);
     } else {
@@ -257,6 +266,11 @@ class AnalysisToolsTest : public QObject {
     field->setText(QStringLiteral("A"));
     Child<QPushButton>(s, "SearchAll")->click();
     QCOMPARE(form_->statusText(0), QStringLiteral("Обнаружено 6 вхождений (2 пакетов)"));
+    // A letter with no Windows-1251 byte would have been searched as "?".
+    field->setText(QStringLiteral("é"));
+    Child<QPushButton>(s, "SearchAll")->click();
+    QCOMPARE(s->statusText(),
+             QStringLiteral("Символ «é» (U+00E9) не записывается в кодировке Windows-1251"));
     // 1023 characters of text, 1024 values; one more is refused.
     field->clear();
     QTest::keyClicks(field, QString(1024, u'x'));
@@ -361,6 +375,7 @@ class AnalysisToolsTest : public QObject {
     WhenOpen<TUtilzForm>([&](TUtilzForm* f) {
       f->pages()->setCurrentIndex(TUtilzForm::PadPage);
       Radio(f, "дополнение до ")->click();
+      QCOMPARE(Child<QSpinBox>(f, "PadCount")->maximum(), 65535);
       Child<QSpinBox>(f, "PadCount")->setValue(4);
       Child<QSpinBox>(f, "PadFiller")->setValue(-1);
       Child(f, "StartBtn")->click();

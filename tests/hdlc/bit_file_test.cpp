@@ -371,7 +371,8 @@ TEST(BitFiles, NothingToWriteLeavesNoFile) {
 }
 
 // The packet file appears only when complete; meanwhile the output grows
-// under a hidden temporary name beside it.
+// under a hidden temporary name beside it, and an older packet file stays
+// whole until the new one replaces it.
 TEST(BitFiles, OutputIsRenamedIntoPlaceWhenComplete) {
   std::mt19937 rng(10);
   const Line line = makeLine(rng, 2000);
@@ -379,16 +380,22 @@ TEST(BitFiles, OutputIsRenamedIntoPlaceWhenComplete) {
     SCOPED_TRACE(depacketize);
     Files f;
     writeFile(f.bit, line.bytes);
+    writeFile(f.qpk, Bytes{1, 0, 9});
     std::vector<std::string> during;
+    std::vector<Bytes> oldDuring;
     auto watch = [&](ProgressRecord&) {
-      if (during.empty()) during = f.entries();
+      if (!during.empty()) return;
+      during = f.entries();
+      oldDuring = records(f.qpk);
     };
     const BitFileResult result =
         depacketize ? Depacketize(f.bit, f.qpk, watch) : Packetize(f.bit, f.qpk, 8, watch);
     EXPECT_EQ(result, BitFileResult::Done);
-    ASSERT_EQ(during.size(), 2u);
+    EXPECT_EQ(oldDuring, std::vector<Bytes>{Bytes{9}});
+    ASSERT_EQ(during.size(), 3u);
     EXPECT_EQ(during[0].rfind(".line.bit.qpk.part", 0), 0u) << during[0];
     EXPECT_EQ(during[1], "line.bit");
+    EXPECT_EQ(during[2], "line.bit.qpk");
     EXPECT_EQ(f.entries(), (std::vector<std::string>{"line.bit", "line.bit.qpk"}));
   }
 }

@@ -8,6 +8,7 @@
 
 #include "packets/packet_reader.h"
 #include "support/capture_files.h"
+#include "support/peer_tools.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
@@ -124,7 +125,7 @@ TEST(CapturePeers, LibpcapReadsTheSamePackets) {
 }
 #else
 TEST(CapturePeers, LibpcapReadsTheSamePackets) {
-  GTEST_SKIP() << "libpcap-dev is not installed";
+  PAKSCOPE_SKIP_WITHOUT_PEER("libpcap-dev is not installed");
 }
 #endif
 
@@ -136,7 +137,8 @@ bool editcap(const std::string& format, const std::string& in, const std::string
 
 TEST(CapturePeers, EditcapConversionsKeepThePackets) {
   if (std::system("command -v editcap >/dev/null 2>&1") != 0)
-    GTEST_SKIP() << "editcap is missing (package wireshark-common): conversions not compared";
+    PAKSCOPE_SKIP_WITHOUT_PEER(
+        "editcap is missing (package wireshark-common): conversions not compared");
   test::TempDir dir;
   for (uint32_t seed = 1; seed <= 6; ++seed) {
     // Shapes libpcap refuses. editcap 4.0 mixes up the interfaces of later

@@ -5,8 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <random>
+#include <utility>
 
 #include "packets/memory_budget.h"
 #include "packets/packet_reader.h"
@@ -57,6 +59,27 @@ INSTANTIATE_TEST_SUITE_P(Cuts, FileCutWhileRead,
                                            CutCase{"QpkInsidePage", "a.qpk", 1500},
                                            CutCase{"PcapngInsidePage", "a.pcapng", 700}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Cut and written again while it is read, the file keeps its size but not its
+// times: only what was read before the change stays.
+TEST(FileCutWhileRead, RewrittenToTheSameSizeKeepsWhatWasReadBefore) {
+  test::TempDir dir;
+  const std::string path = dir.file("a.qpk");
+  test::writeFile(path, test::qpkImage(std::vector<Bytes>(50'000, Bytes{7})));
+  std::filesystem::last_write_time(path, std::filesystem::file_time_type{});
+  test::RecordingHost host;
+  bool rewritten = false;
+  host.onEvents = [&](test::RecordingHost&) {
+    if (std::exchange(rewritten, true)) return;
+    std::filesystem::resize_file(path, 30'000);
+    std::filesystem::resize_file(path, 150'000);  // zeros: empty records
+  };
+  PacketList list;
+  EXPECT_EQ(OpenPacketFile(path, list, host), 1u);
+  EXPECT_EQ(list.size(), 20'000u);
+  for (const PACKET& p : list) ASSERT_EQ(p.length, 1u);
+  EXPECT_EQ(host.status[1], kFileChangedText);
+}
 
 TEST(ListReservation, SmallFirstRecordsDoNotSizeTheListForTheWholeFile) {
   // 20,000 empty records extrapolate to millions of packets; 100 large ones follow.

@@ -67,6 +67,12 @@ TEST(MemoryBudget, EveryCgroupUpTheTreeBoundsTheProcess) {
   put(root / "a/b/memory.stat", "anon 10\nactive_file 70\ninactive_file 1500\n");
   EXPECT_EQ(ReadMemoryReadings(sources).cgroupRoom, 500u);
 
+  // A process in the root group: the root's own limit counts.
+  put(sources.selfCgroup, "0::/\n");
+  put(root / "memory.max", "1000\n");
+  put(root / "memory.current", "400\n");
+  EXPECT_EQ(ReadMemoryReadings(sources).cgroupRoom, 600u);
+
   // v1: only the memory controller's line counts; its root is unlimited.
   put(sources.selfCgroup, "4:cpu:/a/b\n3:memory:/x\n");
   put(root / "memory/memory.limit_in_bytes", "9223372036854771712\n");

@@ -188,6 +188,12 @@ TEST_F(ReaderTest, OversizedFileLoadsItsFirstPartAfterTheMessage) {
             "Размер файла слишком большой!\r\nРежим загрузки больших файлов ПОКА не "
             "поддерживается.\r\n      Будут загружены первые 0Мб\r\npakscope-cli обрабатывает "
             "файл целиком: например, «pakscope-cli select» отберёт из него нужные пакеты.");
+  // A file of exactly the cap is read whole, without the message.
+  host.messages.clear();
+  const Loaded exact =
+      open("exact.qpk", test::qpkImage(std::vector<Bytes>(800, Bytes(8, 7))), options);
+  EXPECT_EQ(exact.packets.size(), 800u);
+  EXPECT_TRUE(host.messages.empty());
 }
 
 TEST_F(ReaderTest, FileOverTheRealCapReadsOnlyItsFirst800Megabytes) {

@@ -9,6 +9,7 @@
 #include "packets/packet_reader.h"
 #include "packets/packet_writer.h"
 #include "support/capture_files.h"
+#include "support/peer_tools.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
@@ -199,7 +200,7 @@ TEST_F(WriterTest, LibpcapReadsWhatWeWrite) {
 }
 #else
 TEST(WriterPeer, LibpcapReadsWhatWeWrite) {
-  GTEST_SKIP() << "libpcap-dev is not installed";
+  PAKSCOPE_SKIP_WITHOUT_PEER("libpcap-dev is not installed");
 }
 #endif
 

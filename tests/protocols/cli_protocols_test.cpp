@@ -13,6 +13,7 @@
 #include "protocol_test_util.h"
 #include "protocols/protocol_loader.h"
 #include "protocols/protocol_tree.h"
+#include "support/peer_tools.h"
 #include "support/temp_dir.h"
 
 namespace pakscope::test {
@@ -277,8 +278,9 @@ TEST(CliAnalyse, PeerHierarchyIsReadByIndentation) {
 TEST(CliAnalyse, TreeAgreesWithTsharkOnTheIpFamily) {
   TempDir dir;
   if (Shell("command -v tshark", dir).exitCode != 0)
-    GTEST_SKIP() << "NOTE: tshark is not installed; the comparison with its protocol hierarchy "
-                    "statistics was not made";
+    PAKSCOPE_SKIP_WITHOUT_PEER(
+        "NOTE: tshark is not installed; the comparison with its protocol hierarchy statistics "
+        "was not made");
   // Only frames both sides know: tshark counts every frame as Ethernet.
   PacketList frames;
   frames.push_back(Packet(Frame(0x0800, Ipv4(6, kTcp))));

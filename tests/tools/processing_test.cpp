@@ -175,17 +175,28 @@ TEST(AutoColouring, EntriesColourMatchingPackets) {
 }
 
 TEST(Keywords, ColourPacketsHoldingAnyLine) {
-  PacketList list = makeList({{'x', 'A', 'B'}, {'c', 'd'}, {0xC6}, {'q'}});
+  PacketList list = makeList({{'x', 'A', 'B'}, {'c', 'd'}, {0xC6}, {'q'}, {'?'}});
   test::RecordingHost host;
   const std::vector<std::string> lines = {"ab", "", "Ж", "zz"};
   EXPECT_TRUE(FindAllKeyWords(list, lines, true, 5, host));
   EXPECT_EQ(list[0].color, 5);
   EXPECT_EQ(list[1].color, 0);
   EXPECT_EQ(list[2].color, 5);
-  const std::vector<std::string> tooLong = {"q", std::string(kMaxKeywordChars + 1, 'q')};
-  EXPECT_FALSE(FindAllKeyWords(list, tooLong, false, 5, host));
-  EXPECT_EQ(list[3].color, 0);  // refused as a whole
-  EXPECT_EQ(host.messageTexts(), std::vector<std::string>{KeywordTooLongText(2)});
+  // 1,023 characters fit; one more, or a character with no Windows-1251 byte
+  // (which would have become "?"), refuses the whole list.
+  EXPECT_TRUE(FindAllKeyWords(list, std::vector<std::string>{std::string(1023, 'q')}, false, 5,
+                              host));
+  for (const std::vector<std::string>& refused :
+       {std::vector<std::string>{"q", std::string(1024, 'q')}, {"q", "", "é"}}) {
+    EXPECT_FALSE(FindAllKeyWords(list, refused, false, 5, host));
+    EXPECT_EQ(list[3].color, 0);
+    EXPECT_EQ(list[4].color, 0);
+  }
+  EXPECT_EQ(host.messageTexts(),
+            (std::vector<std::string>{
+                "Строка 2 списка ключевых слов длиннее 1023 символов.",
+                "Строка 3 списка ключевых слов содержит символ «é» (U+00E9), которого нет в "
+                "кодировке Windows-1251."}));
 }
 
 TEST(Keywords, ProgressCoversEveryLineAndCanStop) {
@@ -219,6 +230,10 @@ TEST(Keywords, FilesRoundTripAndReadEitherEncoding) {
   EXPECT_EQ(KeywordFileText(lines), "abc\r\n\r\n\xCF\xE0\xEA\xE5\xF2\r\n");
   EXPECT_EQ(LoadKeywordFile(dir.file("k.txt")), lines);
   EXPECT_EQ(KeywordLinesFromText("Пакет\nx"), (std::vector<std::string>{"Пакет", "x"}));
+  // A byte-order mark is no part of the first keyword, in UTF-8 or ASCII text.
+  EXPECT_EQ(KeywordLinesFromText("\xEF\xBB\xBFПакет\r\nx"),
+            (std::vector<std::string>{"Пакет", "x"}));
+  EXPECT_EQ(KeywordLinesFromText("\xEF\xBB\xBF" "ab"), std::vector<std::string>{"ab"});
   EXPECT_FALSE(LoadKeywordFile(dir.file("missing.txt")));
   EXPECT_FALSE(LoadKeywordFile(dir.path().string()));
   EXPECT_FALSE(SaveKeywordFile(dir.file("no/such/dir.txt"), lines));

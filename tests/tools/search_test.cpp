@@ -47,6 +47,16 @@ TEST(SearchPattern, PatternsStopAtTheBufferSize) {
   std::string values;
   for (int i = 0; i < 1100; ++i) values += "7 ";
   EXPECT_EQ(ParseDecPattern(values).size(), kMaxPatternValues);
+  // The command line refuses what the window's field would have cut.
+  EXPECT_EQ(PatternLength(SearchType::Dec, values), 1100u);
+  EXPECT_EQ(PatternLength(SearchType::Hex, "1 2 zz 3"), 2u);
+  EXPECT_EQ(PatternLength(SearchType::String, "Жé"), 2u);
+  EXPECT_EQ(UnsearchableText(SearchType::String, "aЖ€"), "");
+  EXPECT_EQ(UnsearchableText(SearchType::Hex, "é"), "");
+  EXPECT_EQ(UnsearchableText(SearchType::String, "a?é"),
+            "Символ «é» (U+00E9) не записывается в кодировке Windows-1251");
+  EXPECT_EQ(UnsearchableText(SearchType::String, "a\xA9"),
+            "Символ 0xA9 не записывается в кодировке Windows-1251");
 }
 
 // The position-by-position search as the window describes it.
@@ -84,7 +94,7 @@ TEST(SequenceSearch, AgreesWithThePlainSearchOnRandomLists) {
   std::mt19937 random(7);
   for (int round = 0; round < 2000; ++round) {
     // Few distinct bytes so that partial and overlapping matches are common.
-    const uint8_t alphabet[] = {'a', 'A', 'b', 0, 'B', '@', '`'};
+    const uint8_t alphabet[] = {'a', 'A', 'b', 0, 'B', '@', '`', 'z', 'Z', '[', '{'};
     std::vector<Bytes> packets(1 + random() % 12);
     for (Bytes& p : packets) {
       p.resize(random() % 80);  // short ones and ones of several vector blocks
@@ -106,7 +116,8 @@ TEST(SequenceSearch, AgreesWithThePlainSearchOnRandomLists) {
 
 TEST(SequenceSearch, CaseFoldingCoversLatinLettersOnly) {
   const PacketList list =
-      makeList({{'x', 'A', 'B', 'C'}, {'a', 'B', 'c'}, {0xC6, 0xE6}, {'a', 0, 'c'}});
+      makeList({{'x', 'A', 'B', 'C'}, {'a', 'B', 'c'}, {0xC6, 0xE6}, {'a', 0, 'c'},
+                {'.', '.', '.', '.', '.', '.', '.', '.', '.', '.', '.', '.', '.', 'X', 'Y', 'Z'}});
   struct Case {
     std::string text;
     bool ignoreCase;
@@ -116,7 +127,8 @@ TEST(SequenceSearch, CaseFoldingCoversLatinLettersOnly) {
                                          {"abc", false, -1},
                                          {"ABC", false, 0},
                                          {"жж", true, -1},  // Cyrillic is compared exactly
-                                         {"Жж", true, 2}}) {
+                                         {"Жж", true, 2},
+                                         {"xyz", true, 4}}) {
     int64_t row = 0, column = 0;
     const bool found = SearchSequence(list, ParseStringPattern(c.text), row, column, c.ignoreCase);
     EXPECT_EQ(found ? row : -1, c.row) << c.text << c.ignoreCase;

@@ -72,6 +72,11 @@ TEST(Statistics, ByteNumbersAndKeys) {
   r = ByteValueStatistics(makeList({{7, 8}}), swapped, host);
   EXPECT_EQ(StatRowCells(*r, 0, ".")[0], "8");
   EXPECT_EQ(StatRowCells(*r, 0, ".")[1], "7");
+  // All eight fields: the eighth column holds byte 8.
+  const std::vector<int32_t> eight = {1, 2, 3, 4, 5, 6, 7, 8};
+  r = ByteValueStatistics(makeList({{11, 12, 13, 14, 15, 16, 17, 18, 19}}), eight, host);
+  EXPECT_EQ(cellsOf(*r),
+            (std::vector<Row>{{"11", "12", "13", "14", "15", "16", "17", "18", "1", "100,000"}}));
   // No byte number: nothing happens.
   const std::vector<int32_t> none = {-1, 4};
   EXPECT_FALSE(ByteValueStatistics(list, none, host));
@@ -80,18 +85,20 @@ TEST(Statistics, ByteNumbersAndKeys) {
 
 TEST(Statistics, TheVariantLimitStopsTheCount) {
   std::vector<Bytes> packets;
-  for (uint32_t i = 0; i < kStatMaxVariants + 50; ++i)
+  for (uint32_t i = 0; i < 100'010; ++i)
     packets.push_back({uint8_t(i >> 16), uint8_t(i >> 8), uint8_t(i)});
   test::RecordingHost host;
   const std::vector<int32_t> fields = {1, 2, 3};
   const auto r = ByteValueStatistics(makeList(packets), fields, host);
   ASSERT_TRUE(r);
   EXPECT_TRUE(r->limitReached);
-  EXPECT_EQ(r->rows.size(), kStatMaxVariants);
+  EXPECT_EQ(r->rows.size(), 100'000u);
   ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0].text, kStatTooManyVariants);
+  EXPECT_EQ(host.messages[0].text,
+            "Слишком много вариантов(>100000)!\r\nСтатистика будет рассчитана для первых 100000 "
+            "пакетов!");
   // One variant fewer than the limit shows no message.
-  packets.resize(kStatMaxVariants - 1);
+  packets.resize(99'999);
   test::RecordingHost quiet;
   EXPECT_FALSE(ByteValueStatistics(makeList(packets), fields, quiet)->limitReached);
   EXPECT_TRUE(quiet.messages.empty());

@@ -1,5 +1,7 @@
 #include "view/list_operations.h"
 
+#include "view/cell_copy.h"
+
 #include <gtest/gtest.h>
 
 #include "support/capture_files.h"
@@ -101,6 +103,13 @@ TEST_F(ListOperations, ColouringByByteAndWhiteClears) {
   EXPECT_EQ(list[2].color, 0);
   ColourAll(list, 9);
   for (const PACKET& p : list) EXPECT_EQ(p.color, 9);
+}
+
+// Ctrl+C: one line per packet with a byte in the range, shorter packets included.
+TEST_F(ListOperations, CopiedCellsKeepTheBytesEachPacketHas) {
+  EXPECT_EQ(CellsAsHexText(list, 0, 2, 1, 2), "02 07 \r\n09 \r\n06 07 \r\n");
+  EXPECT_EQ(CellsAsHexText(list, -1, 9, 3, 3), "04 \r\n00 \r\n");
+  EXPECT_EQ(CellsAsHexText(list, 4, 4, 1, 5), "");
 }
 
 }  // namespace

@@ -209,6 +209,13 @@ std::vector<uint8_t> TSearchForm::pattern() const {
   return ParsePattern(static_cast<SearchType>(type_->checkedId()), field_->text().toStdString());
 }
 
+bool TSearchForm::refuseUnsearchable() {
+  const std::string refusal =
+      UnsearchableText(static_cast<SearchType>(type_->checkedId()), field_->text().toStdString());
+  if (!refusal.empty()) status_->setText(Q(refusal));
+  return !refusal.empty();
+}
+
 bool TSearchForm::ignoreCase() const {
   return ignoreCase_->isChecked() && type_->checkedId() == static_cast<int>(SearchType::String);
 }
@@ -218,7 +225,7 @@ QString TSearchForm::statusText() const {
 }
 
 void TSearchForm::Step(TMDIChild& window, bool backward, SearchRegion region) {
-  if (window.busyWithList()) return;
+  if (window.busyWithList() || refuseUnsearchable()) return;
   const PacketList& list = window.packets();
   if (list.empty()) return;
   QPointer<TMDIChild> guard(&window);
@@ -247,7 +254,7 @@ void TSearchForm::Step(TMDIChild& window, bool backward, SearchRegion region) {
 
 void TSearchForm::buttonStep(bool backward) {
   TMDIChild* window = bound_;
-  if (window == nullptr || running_) return;
+  if (window == nullptr || running_ || refuseUnsearchable()) return;
   status_->clear();
   SearchRegion region = SearchRegion::FromCurrent;
   if (fromStart_) region = SearchRegion::FromStart;
@@ -272,7 +279,7 @@ void TSearchForm::Backward() {
 
 void TSearchForm::FindAll() {
   TMDIChild* window = bound_;
-  if (window == nullptr || running_ || window->busyWithList()) return;
+  if (window == nullptr || running_ || window->busyWithList() || refuseUnsearchable()) return;
   applyRegion(region_->checkedId());
   const SearchRegion region =
       fromCurrentOnce_ ? SearchRegion::FromCurrent : SearchRegion::FromStart;

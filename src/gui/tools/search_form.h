@@ -70,6 +70,8 @@ class TSearchForm : public QDialog {
   void prepareShowing();
   void updateRunButtons();
   void buttonStep(bool backward);
+  // Shows why the field's text cannot be searched for; true when it cannot.
+  bool refuseUnsearchable();
 
   CHost& host_;
   QPointer<TMDIChild> bound_;
