@@ -86,6 +86,7 @@ int runSelect(const SelectArgs& args) {
           if (p.color != 0) {
             selected.push_back(PACKET::uninitialized(p.length, arena));
             std::copy(p.bytes().begin(), p.bytes().end(), selected.back().bytes().begin());
+            selected.back().keepCaptureOf(p);
           }
         return true;
       },

@@ -124,7 +124,7 @@ TEST(CliAnalyse, ThreadsFromOneToSixteen) {
   for (const char* threads : {"0", "17"}) {
     const CliResult run = Cli("analyse '" + file + "' --threads " + threads, dir);
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find(std::string("--threads: Value ") + threads + " not in range 1 to 16"),
+    EXPECT_NE(run.err.find(std::string("--threads: значение ") + threads + " вне пределов от 1 до 16"),
               std::string::npos)
         << run.err;
   }
