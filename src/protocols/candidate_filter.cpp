@@ -141,8 +141,10 @@ TCandidateFilter TCandidateFilter::From(const DecodedPrograms& programs,
       if (in.op == kOpOpen || in.op == kOpClose) next.push_back(in.jump);
     }
     const bool otherwise = MayAccept(programs, start, [](std::string_view) { return false; });
-    for (auto& [id, may] : own)
-      may = MayAccept(programs, start, [&](std::string_view n) { return n == names[id]; });
+    for (auto& entry : own) {
+      const std::string_view name = names[entry.first];
+      entry.second = MayAccept(programs, start, [name](std::string_view n) { return n == name; });
+    }
     for (size_t outer = 0; outer < outers; ++outer) {
       const auto it = own.find(static_cast<uint32_t>(outer));
       if (it != own.end() ? it->second : otherwise) {
