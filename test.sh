@@ -19,9 +19,15 @@ cmake --build --preset plain --target pakscope-cli pakscope_tests_cli pakscope_t
 ctest --test-dir build/plain -j2 --output-on-failure --no-tests=error -R "$plain_tests" ||
   status=$?
 if [[ $(id -u) -eq 0 ]] && id nobody >/dev/null 2>&1; then
-  setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups \
-    build/plain/tests/pakscope_tests_protocols \
-    --gtest_filter='Loader.UnreadableFilesArePassedOverSilently' || status=$?
+  as_nobody=(setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups)
+  loader_tests=$PWD/build/plain/tests/pakscope_tests_protocols
+  # A clone in a folder only root may enter cannot be run as nobody: say so.
+  if "${as_nobody[@]}" test -x "$loader_tests"; then
+    "${as_nobody[@]}" "$loader_tests" \
+      --gtest_filter='Loader.UnreadableFilesArePassedOverSilently' || status=$?
+  else
+    echo "Loader.UnreadableFilesArePassedOverSilently not run as nobody: $PWD is closed to that user."
+  fi
 fi
 
 # The fuzz targets run for a short while when clang's fuzzer runtime is present.
