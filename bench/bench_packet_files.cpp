@@ -220,7 +220,7 @@ void streamBenchmark(benchmark::State& state, File which) {
 
 void readFloorBenchmark(benchmark::State& state) {
   const std::string& file = captures().pcap;
-  std::vector<char> buffer(PacketStream::kPieceSize);
+  std::vector<char> buffer(size_t{256} << 10);
   for (auto _ : state) {
     FileHandle fd(::open(file.c_str(), O_RDONLY));
     while (::read(fd.get(), buffer.data(), buffer.size()) > 0) {

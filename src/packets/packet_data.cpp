@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <mutex>
@@ -14,8 +15,8 @@ namespace {
 
 // Chunks are aligned to their size, so a slice finds its chunk's header by
 // clearing the low bits of its address.
-constexpr size_t kChunkSize = size_t{2} << 20;
-constexpr size_t kHeaderSize = 64;
+constexpr size_t kChunkSize = PacketArena::kChunkSize;
+constexpr size_t kHeaderSize = PacketArena::kChunkDataStart;
 constexpr uint32_t kLargePacket = 16384;
 
 struct ChunkHeader {
@@ -78,7 +79,7 @@ uint8_t* mapChunk() {
   if (start + 2 * kChunkSize > tail)
     ::munmap(reinterpret_cast<void*>(tail), start + 2 * kChunkSize - tail);
   auto* chunk = reinterpret_cast<uint8_t*>(aligned);
-  PrepareBulkMemory(chunk, kChunkSize);
+  PrepareBulkMemory(chunk, kChunkSize, kChunkSize);
   new (chunk) ChunkHeader{kArenaBias};  // the arena's own hold on the chunk
   chunkBytes.fetch_add(kChunkSize, std::memory_order_relaxed);
   return chunk;
@@ -94,19 +95,21 @@ void dropReferences(ChunkHeader* header, uint32_t count) {
 
 }  // namespace
 
-void PrepareBulkMemory(void* address, size_t length) noexcept {
+void PrepareBulkMemory(void* address, size_t length, size_t populate) noexcept {
   // Whole pages: advice works on pages, and the kernel backs with a huge page
   // every 2 MB frame that lies wholly inside the advised mapping.
   const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
-  const uintptr_t first = reinterpret_cast<uintptr_t>(address) & ~(page - 1);
-  const uintptr_t last = (reinterpret_cast<uintptr_t>(address) + length + page - 1) & ~(page - 1);
+  const auto start = reinterpret_cast<uintptr_t>(address);
+  const uintptr_t first = start & ~(page - 1);
+  const uintptr_t last = (start + length + page - 1) & ~(page - 1);
   if (length == 0 || last <= first) return;
-  void* pages = reinterpret_cast<void*>(first);
 #ifdef MADV_HUGEPAGE
-  ::madvise(pages, last - first, MADV_HUGEPAGE);
+  ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 #endif
 #ifdef MADV_POPULATE_WRITE
-  ::madvise(pages, last - first, MADV_POPULATE_WRITE);
+  const uintptr_t filled = (start + std::min(populate, length) + page - 1) & ~(page - 1);
+  if (filled > first)
+    ::madvise(reinterpret_cast<void*>(first), filled - first, MADV_POPULATE_WRITE);
 #endif
 }
 
@@ -127,6 +130,14 @@ void PacketData::releaseArenaSlice(uint8_t* slice) noexcept {
 
 PacketArena::~PacketArena() {
   leaveChunk();
+}
+
+uint8_t* PacketArena::newChunk() {
+  return mapChunk();
+}
+
+void PacketArena::dropChunk(uint8_t* chunk) noexcept {
+  dropReferences(reinterpret_cast<ChunkHeader*>(chunk), kArenaBias);
 }
 
 void PacketArena::leaveChunk() noexcept {

@@ -57,12 +57,14 @@ class PacketData {
 };
 
 // Asks the kernel to back the 2 MB frames of the mapping around [address,
-// address + length) with huge pages and to map the range now in one call: a load then pays
-// one page fault per frame instead of one per small page, which is what loads
-// cost on machines where a fault is expensive. Memory that is already mapped
-// keeps its contents; where the kernel has no huge page at hand or lacks
-// either advice, nothing changes.
-void PrepareBulkMemory(void* address, size_t length) noexcept;
+// address + length) with huge pages, and to map the first `populate` bytes of
+// it now in one call: a load then pays one page fault per frame instead of one
+// per small page, which is what loads cost on machines where a fault is
+// expensive. What is not populated now is mapped a frame at a time as it is
+// first written, so room reserved ahead and never used costs no zeroing.
+// Memory that is already mapped keeps its contents; where the kernel has no
+// huge page at hand or lacks either advice, nothing changes.
+void PrepareBulkMemory(void* address, size_t length, size_t populate) noexcept;
 
 // `count` or a little more, so that a heap array of that many elements of
 // `elementSize` bytes fills whole huge-page frames.
@@ -80,6 +82,15 @@ class PacketArena {
 
   // Room for `length` bytes; large packets get a heap block of their own.
   PacketData allocate(uint32_t length);
+
+  // Chunks for a reader that fills them itself: kChunkDataStart.. kChunkSize
+  // of each is its own. They come from the arena's store, where chunks given
+  // back lately wait, so a reader that takes and gives back a few in turn
+  // keeps its pages (and its cache) warm.
+  static constexpr size_t kChunkSize = size_t{2} << 20;
+  static constexpr size_t kChunkDataStart = 64;
+  static uint8_t* newChunk();
+  static void dropChunk(uint8_t* chunk) noexcept;
 
   // Bytes held in arena chunks by the whole program, for measurements.
   static size_t bytesInUse() noexcept;

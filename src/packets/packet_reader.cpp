@@ -100,11 +100,12 @@ void reserveAhead(PacketList& list, const RecordCursor& cursor, uint64_t viewSiz
   uint64_t wanted = std::min({extrapolated, read * 4, read + rest});
   wanted = std::max(wanted, read + std::min<uint64_t>(kProgressPacketStep, rest));
   if (wanted <= list.capacity()) return;
-  // The new array is prepared before the packets move in, so that the move
-  // does not take its pages one fault at a time.
+  // The part of the new array the packets move into is mapped before they
+  // do, so that the move does not take its pages one fault at a time; the
+  // rest is mapped a huge frame at a time as the load goes on.
   PacketList grown;
   grown.reserve(HugePageRoundedCount(static_cast<size_t>(wanted), sizeof(PACKET)));
-  PrepareBulkMemory(grown.data(), grown.capacity() * sizeof(PACKET));
+  PrepareBulkMemory(grown.data(), grown.capacity() * sizeof(PACKET), list.size() * sizeof(PACKET));
   std::move(list.begin(), list.end(), std::back_inserter(grown));
   list.swap(grown);
 }

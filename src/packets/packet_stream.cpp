@@ -42,16 +42,36 @@ bool looksLikeCapture(std::span<const uint8_t> head) {
 
 PacketStream::PacketStream(int fd, PacketFileKind kind, std::optional<uint64_t> fileSize,
                            size_t pieceSize)
-    : fd_(fd), named_(kind), kind_(kind), fileSize_(fileSize), pieceSize_(pieceSize) {}
+    : fd_(fd),
+      named_(kind),
+      kind_(kind),
+      fileSize_(fileSize),
+      pieceSize_(std::clamp<size_t>(pieceSize, 1, kPieceSize)),
+      headroom_(std::min(pieceSize_, kHeadroom)) {}
+
+PacketStream::~PacketStream() {
+  holdChunk(nullptr);
+}
+
+// Makes `chunk` the one the walk reads, and gives back the one before.
+void PacketStream::holdChunk(uint8_t* chunk) noexcept {
+  if (chunk_ != nullptr) PacketArena::dropChunk(chunk_);
+  chunk_ = chunk;
+}
 
 bool PacketStream::start(CHost& host) {
   // The first piece holds at least any header, as a load sees the whole file.
-  buffer_.resize(std::max<size_t>(pieceSize_, kPcapHeaderSize + kPcapRecordHeaderSize));
-  if (!fill() || filled_ == 0) {
+  reader_.emplace(fd_, fileSize_, PacketArena::kChunkDataStart + headroom_, pieceSize_,
+                  kPcapHeaderSize + kPcapRecordHeaderSize);
+  const ReadPiece first = reader_->next();
+  if (first.chunk == nullptr) {
+    ended_ = true;
+    readError_ = reader_->error();
     finished_ = true;
     return false;
   }
-  const std::span<const uint8_t> head(buffer_.data(), filled_);
+  take(first);
+  const std::span<const uint8_t> head(view_, viewSize_);
   if (kind_ == PacketFileKind::None)
     kind_ = named_ = looksLikeCapture(head) ? PacketFileKind::Pcap : otherwise_;
   if (kind_ == PacketFileKind::Pcap || kind_ == PacketFileKind::Pcapng) {
@@ -65,32 +85,19 @@ bool PacketStream::start(CHost& host) {
   return true;
 }
 
-// Reads until the buffer is full or the input ends; false on a read error.
-bool PacketStream::fill() {
-  while (filled_ < buffer_.size() && !ended_) {
-    size_t want = buffer_.size() - filled_;
-    if (fileSize_) want = static_cast<size_t>(std::min<uint64_t>(want, *fileSize_ - bytesRead_));
-    if (want == 0) {
-      ended_ = true;
-      break;
-    }
-    const ssize_t got = ::read(fd_, buffer_.data() + filled_, want);
-    if (got > 0) {
-      filled_ += static_cast<size_t>(got);
-      bytesRead_ += static_cast<uint64_t>(got);
-    } else if (got == 0) {
-      ended_ = true;
-      cutShort_ = fileSize_.has_value();
-    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      pollfd wait{fd_, POLLIN, 0};
-      ::poll(&wait, 1, -1);
-    } else if (errno != EINTR) {
-      readError_ = errno;
-      ended_ = true;
-      return false;
-    }
-  }
-  return true;
+// Makes `piece` the view, with the unwalked rest of the old view moved into
+// the room in front of it.
+void PacketStream::take(ReadPiece piece) {
+  const size_t left = viewSize_ - std::min<size_t>(cursor_.offset, viewSize_);
+  uint8_t* begin = piece.chunk + PacketArena::kChunkDataStart + headroom_ - left;
+  if (left != 0) std::memmove(begin, view_ + cursor_.offset, left);
+  if (view_ != nullptr) base_ += cursor_.offset;
+  holdChunk(piece.chunk);
+  assembly_.clear();
+  view_ = begin;
+  viewSize_ = left + piece.size;
+  cursor_.offset = 0;
+  bytesRead_ += piece.size;
 }
 
 // What the record or block at `at` needs in all; 0 when it is damaged, so
@@ -118,32 +125,56 @@ uint64_t PacketStream::bytesNeeded(const uint8_t* at, uint64_t left) const noexc
   return length < kMinimumBlock || length % 4 != 0 ? 0 : length;
 }
 
-// Moves the unwalked rest to the front of the buffer and reads behind it;
-// false when the walk can go no further.
-bool PacketStream::refill() {
-  const uint64_t left = filled_ - cursor_.offset;
-  const uint64_t need = bytesNeeded(buffer_.data() + cursor_.offset, left);
+// Brings the next input behind the unwalked rest; false when the walk can go
+// no further.
+bool PacketStream::advance() {
+  const uint64_t left = viewSize_ - cursor_.offset;
+  const uint64_t need = bytesNeeded(view_ + cursor_.offset, left);
   // A damaged block, or one that the rest of a regular file cannot complete.
   if (need <= left || ended_) return false;
   if (fileSize_ && need > *fileSize_ - (base_ + cursor_.offset)) return false;
   if (need > kLongestRecord) return false;
-  std::memmove(buffer_.data(), buffer_.data() + cursor_.offset, left);
-  filled_ = left;
+  if (left <= headroom_) {
+    const ReadPiece piece = reader_->next();
+    if (piece.chunk == nullptr) {
+      ended_ = true;
+      readError_ = reader_->error();
+      cutShort_ = reader_->cutShort();
+      return readError_ == 0;
+    }
+    take(piece);
+    return true;
+  }
+  // Too long for the room in front of a piece: the record is put together
+  // whole, with what follows it in the pieces that complete it.
+  std::vector<uint8_t> whole;
+  whole.reserve(static_cast<size_t>(need) + pieceSize_);
+  whole.assign(view_ + cursor_.offset, view_ + viewSize_);
   base_ += cursor_.offset;
   cursor_.offset = 0;
-  if (need > buffer_.size()) {
-    buffer_.resize(need);
-    buffer_.shrink_to_fit();
-  } else if (buffer_.size() > pieceSize_ && need <= pieceSize_) {
-    buffer_.resize(std::max<size_t>(pieceSize_, left));
-    buffer_.shrink_to_fit();
+  holdChunk(nullptr);
+  while (whole.size() < need) {
+    const ReadPiece piece = reader_->next();
+    if (piece.chunk == nullptr) {
+      ended_ = true;
+      readError_ = reader_->error();
+      cutShort_ = reader_->cutShort();
+      break;
+    }
+    const uint8_t* from = piece.chunk + PacketArena::kChunkDataStart + headroom_;
+    whole.insert(whole.end(), from, from + piece.size);
+    bytesRead_ += piece.size;
+    PacketArena::dropChunk(piece.chunk);
   }
-  return fill();
+  assembly_ = std::move(whole);
+  view_ = assembly_.data();
+  viewSize_ = assembly_.size();
+  return readError_ == 0;
 }
 
 WalkEnd PacketStream::walk(PacketList& batch) {
-  const std::span<const uint8_t> view(buffer_.data(), filled_);
-  cursor_.progressMark = cursor_.offset + kProgressByteStep;
+  const std::span<const uint8_t> view(view_, viewSize_);
+  cursor_.progressMark = cursor_.offset + kBatchBytes;
   return kind_ == PacketFileKind::Pcapng ? WalkPcapngBlocks(view, &batch, arena_, cursor_, pcapng_)
                                          : WalkRecords(view, kind_, &batch, arena_, cursor_);
 }
@@ -155,7 +186,7 @@ bool PacketStream::next(PacketList& batch) {
       if (!batch.empty()) break;
       continue;
     }
-    if (!refill()) {
+    if (!advance()) {
       finished_ = true;
       if (kind_ == PacketFileKind::Pcapng) {
         details_.interfaces = pcapng_.interfacesSeen;
