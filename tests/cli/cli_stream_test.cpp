@@ -87,5 +87,110 @@ TEST(CliStream, CommandsGiveWhatAWholeLoadGives) {
   }
 }
 
+// Every output format, to a file and to standard output, written batch by
+// batch: the bytes of a save of the whole loaded list, or its refusal with no
+// file and nothing on stdout.
+TEST(CliStream, WrittenOutputIsWhatAWholeSaveWrites) {
+  TempDir dir;
+  const auto packets = randomPackets(45'000, 0, 90, 11);  // three batches
+  // The longest packet at each limit and one past: QPK, capture tools.
+  const auto endingIn = [&](size_t count, std::vector<Bytes> last) {
+    std::vector<Bytes> list(packets.begin(), packets.begin() + static_cast<ptrdiff_t>(count));
+    list.insert(list.end(), last.begin(), last.end());
+    return lqpkImage(list);
+  };
+  PcapngImage ng;
+  ng.section(false).interface(1).interface(9);
+  for (size_t i = 0; i < 25'000; ++i) ng.enhanced(i < 24'990 ? 0 : 1, packets[i]);
+  const std::pair<std::string, Bytes> inputs[] = {
+      {"a.qpk", qpkImage(packets)},
+      {"a.lqpk", endingIn(30'000, {Bytes(262'145, 5), Bytes(3, 1)})},
+      {"b.lqpk", endingIn(100, {Bytes(65'535, 5)})},
+      {"c.lqpk", endingIn(100, {Bytes(65'536, 5)})},
+      {"d.lqpk", endingIn(100, {Bytes(262'144, 5)})},
+      {"a.pcap", pcapVariantImage(packets, true, true, 105)},
+      {"a.pcapng", ng.bytes()},
+      {"sample.pcap", {}}};
+  const struct {
+    const char* name;
+    int format;
+  } outputs[] = {{"bit", 0}, {"qpk", 1}, {"lqpk", 2}, {"pcap", 3}, {"txt", 4}, {"pcapng", 5}};
+  const std::string out = dir.file("out"), ref = dir.file("ref");
+  for (const auto& [name, image] : inputs) {
+    const std::string in =
+        image.empty() ? std::string(PAKSCOPE_SOURCE_DIR) + "/samples/" + name : dir.file(name);
+    if (!image.empty()) writeFile(in, image);
+    RecordingHost host;
+    PacketList loaded;
+    ASSERT_GT(OpenPacketFile(in, loaded, host), 0u);
+    const auto typed =
+        std::find_if(loaded.begin(), loaded.end(), [](const PACKET& p) { return p.hasLinkType; });
+    const uint32_t linkType = typed == loaded.end() ? 1 : typed->linkType;
+    const bool mixed = name == "a.pcapng";
+    for (const auto& o : outputs) {
+      SCOPED_TRACE(name + std::string(" -> ") + o.name);
+      std::filesystem::remove(ref);
+      const bool saved = o.format == 0
+                             ? SaveHeaderless(loaded, ref)
+                             : SavePacketFile(loaded, ref, static_cast<SaveFormat>(o.format),
+                                              o.format == 3 ? linkType : 1);
+      std::string expected = saved && !(mixed && o.format == 3) ? slurp(ref) : "";
+      for (const bool toStdout : {false, true}) {
+        std::filesystem::remove(out);
+        const CliRun run =
+            runCli({"convert", in, toStdout ? "-" : out, "--format", o.name, "--linktype", "1"});
+        if (toStdout && o.format == 4) std::erase(expected, '\r');
+        EXPECT_EQ(toStdout ? run.out : slurp(out), expected);
+        EXPECT_EQ(std::filesystem::exists(out), !toStdout && !expected.empty());
+        EXPECT_EQ(run.exitCode, expected.empty() ? 1 : 0) << run.err;
+        const size_t warning = run.err.find("пакеты длиннее 262144 байт дают файл");
+        EXPECT_EQ(warning != std::string::npos,
+                  (o.format == 3 || o.format == 5) && name == "a.lqpk" && !mixed);
+        EXPECT_EQ(run.err.find("пакеты длиннее 262144", warning + 1), std::string::npos);
+        if (o.format == 1 && !saved) {
+          EXPECT_EQ(run.err,
+                    "pakscope-cli: Ограничение: Пакеты длиннее 65535 байт нельзя "
+                    "сохранить в формате QPK.\nСохраните их в формате LQPK.\n");
+        }
+        if (o.format == 3 && mixed) {
+          EXPECT_EQ(run.err,
+                    "pakscope-cli: у пакетов несколько типов данных (ETHERNET, PPP), а "
+                    "файл PCAP хранит один: запишите PCAPNG (--format pcapng или имя "
+                    ".pcapng)\n");
+        }
+      }
+    }
+  }
+  // The other refusals: a link type wanted, no packet left; no file, no output.
+  const std::string qpk = dir.file("a.qpk");
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string err;
+  } refusals[] = {
+      {{"convert", qpk, out, "--format", "pcapng"},
+       2,
+       "pakscope-cli: для записи PCAPNG нужен --linktype ИМЯ|НОМЕР: у пакетов без типа данных "
+       "(45000) его нет\n"},
+      {{"select", qpk, out, "--format", "pcap", "--length", "91"},
+       1,
+       "pakscope-cli: Не осталось ни одного пакета: файл не записан.\n"},
+      {{"cut", qpk, "-", "--start", "100", "--drop-short"},
+       1,
+       "pakscope-cli: Не осталось ни одного пакета: файл не записан.\n"}};
+  for (const auto& r : refusals) {
+    std::filesystem::remove(out);
+    const CliRun run = runCli(r.args);
+    EXPECT_EQ(run.exitCode, r.exitCode);
+    EXPECT_EQ(run.err, r.err);
+    EXPECT_EQ(run.out, "");
+    EXPECT_FALSE(std::filesystem::exists(out));
+  }
+  // A refused write leaves what the target held.
+  writeFile(out, Bytes{'o', 'l', 'd'});
+  EXPECT_EQ(runCli({"convert", dir.file("a.lqpk"), out, "--format", "qpk"}).exitCode, 1);
+  EXPECT_EQ(slurp(out), "old");
+}
+
 }  // namespace
 }  // namespace pakscope::test
