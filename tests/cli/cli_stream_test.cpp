@@ -192,5 +192,39 @@ TEST(CliStream, WrittenOutputIsWhatAWholeSaveWrites) {
   EXPECT_EQ(slurp(out), "old");
 }
 
+// Standard output holds back 64 MiB: a refusal found by then leaves it empty;
+// past that it has what went out, and a pcap header keeps the snap length it
+// went out with, the longer packet named on stderr.
+TEST(CliStream, StandardOutputHoldsBack64MiB) {
+  TempDir dir;
+  // 1,023 QPK records of 65,535 bytes and one of N: 64 MiB of output for
+  // N = 64,511, then a packet too long for QPK.
+  for (const uint32_t last : {64'511u, 64'512u}) {
+    std::vector<Bytes> list(1023, Bytes(65'535, 1));
+    list.push_back(Bytes(last, 2));
+    list.push_back(Bytes(65'536, 3));
+    writeFile(dir.file("in.lqpk"), lqpkImage(list));
+    const CliRun qpk = runCli({"convert", dir.file("in.lqpk"), "-", "--format", "qpk"});
+    EXPECT_EQ(qpk.exitCode, 1);
+    EXPECT_EQ(qpk.out.size(), last == 64'511u ? 0u : 67'108'865u);
+    EXPECT_NE(qpk.err.find("Пакеты длиннее 65535 байт нельзя сохранить"), std::string::npos);
+  }
+  const CliRun pcap =
+      runCli({"convert", dir.file("in.lqpk"), "-", "--format", "pcap", "--linktype", "1"});
+  EXPECT_EQ(pcap.exitCode, 0);
+  EXPECT_EQ(pcap.out.substr(16, 4), std::string("\xFF\xFF\0\0", 4));
+  EXPECT_EQ(pcap.out.size(), 24 + 1025 * 16 + 1023 * 65'535 + 64'512 + 65'536u);
+  EXPECT_EQ(pcap.err,
+            "pakscope-cli: предупреждение: заголовок PCAP уже выведен с длиной захвата 65535, а "
+            "самый длинный пакет — 65536 байт: другие программы могут обрезать такие пакеты; "
+            "пишите в обычный файл\n");
+  ASSERT_EQ(runCli({"convert", dir.file("in.lqpk"), dir.file("out.pcap"), "--linktype", "1"})
+                .exitCode,
+            0);
+  std::string header(20, '\0');
+  std::ifstream(dir.file("out.pcap"), std::ios::binary).read(header.data(), 20);
+  EXPECT_EQ(header.substr(16), std::string("\0\0\1\0", 4));
+}
+
 }  // namespace
 }  // namespace pakscope::test
