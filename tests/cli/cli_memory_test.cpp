@@ -61,8 +61,7 @@ TEST(CliMemory, AnOpenOverTheBudgetIsRefusedUpFront) {
 TEST(CliMemory, ALoadThatRunsOutOfMemoryEndsWithTheMessage) {
   if (kAddressSanitizer) GTEST_SKIP() << kNoRlimitUnderSanitizer;
   // 32 MB of zeros are 16 million empty QPK records: a few hundred megabytes
-  // of list, which the load of pad runs out of (the budget lets it start);
-  // convert writes them as it reads them.
+  // of list, which the load of pad runs out of (the budget lets it start).
   TempDir dir;
   const std::string zeros = dir.file("zeros.qpk");
   writeFile(zeros, Bytes{});
@@ -74,8 +73,6 @@ TEST(CliMemory, ALoadThatRunsOutOfMemoryEndsWithTheMessage) {
       << run.err;
   EXPECT_NE(run.err.find(kAdvice), std::string::npos);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(runCliAfter("ulimit -v 300000; ", {"convert", zeros, zeros + ".lqpk"}).exitCode, 0);
-  EXPECT_EQ(std::filesystem::file_size(zeros + ".lqpk"), 64u << 20);
   // 10,000 one-byte packets padded to 65,535 bytes: 655 MB the limit refuses.
   writeFile(dir.file("small.qpk"), qpkImage(std::vector<Bytes>(10'000, Bytes{1})));
   const CliRun pad = runCliAfter(
