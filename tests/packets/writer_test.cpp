@@ -148,37 +148,6 @@ TEST_F(WriterTest, FailedWriteLeavesTheTargetAndNoTemporaryFile) {
   ::chmod(readOnly.c_str(), 0755);
 }
 
-// A header learnt at the end: patched in memory while held back from a pipe,
-// in place in a file of its own, never past what was written.
-TEST_F(WriterTest, PatchRewritesHeldBytesOrAFileWrittenFromItsStart) {
-  int ends[2];
-  ASSERT_EQ(::pipe(ends), 0);
-  ByteSink pipe(ends[1]);
-  pipe.holdBack();
-  pipe.write(Bytes(8, 1));
-  EXPECT_TRUE(pipe.patch(6, Bytes{7, 7}));
-  EXPECT_FALSE(pipe.patch(7, Bytes{7, 7}));
-  EXPECT_EQ(pipe.held(), 8u);
-  EXPECT_TRUE(pipe.release());
-  EXPECT_FALSE(pipe.patch(0, Bytes{7}));
-  Bytes got(8);
-  EXPECT_EQ(::read(ends[0], got.data(), 8), 8);
-  EXPECT_EQ(got, (Bytes{1, 1, 1, 1, 1, 1, 7, 7}));
-  ::close(ends[0]);
-  ::close(ends[1]);
-
-  AtomicFile file(dir.file("p"));
-  file.sink().write(Bytes(3 << 20, 1));  // past the buffer: mostly on disk
-  EXPECT_TRUE(file.sink().patch(0, Bytes{7}));
-  EXPECT_TRUE(file.sink().patch((3 << 20) - 1, Bytes{9}));
-  EXPECT_FALSE(file.sink().patch(3 << 20, Bytes{9}));
-  ASSERT_TRUE(file.commit());
-  const Bytes written = test::readFile(dir.file("p"));
-  ASSERT_EQ(written.size(), size_t{3} << 20);
-  EXPECT_EQ(written.front(), 7);
-  EXPECT_EQ(written.back(), 9);
-}
-
 TEST(LinkTypes, TableAndNumbers) {
   EXPECT_EQ(kLinkTypes.size(), 76u);
   EXPECT_EQ(LinkTypeNumber(*LinkTypePosition("ETHERNET")), 1u);
