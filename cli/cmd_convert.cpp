@@ -8,14 +8,7 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
   CLI::App* command =
       app.add_subcommand("convert", "Загрузить файл и записать его в другом формате");
   addListOptions(*command, *args);
-  command->callback([args, &exitCode] {
-    exitCode = rewriteInBatches(
-        *args,
-        [](PacketList& batch, PacketList& made, TerminalHost&) {
-          return appendMade(std::move(batch), made);
-        },
-        true);
-  });
+  command->callback([args, &exitCode] { exitCode = rewriteInBatches(*args, {}); });
 }
 
 }  // namespace pakscope::cli

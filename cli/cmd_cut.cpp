@@ -19,13 +19,10 @@ void addCutCommand(CLI::App& app, int& exitCode) {
   command->add_flag("--drop-short", settings->deleteShort,
                     "Удалять пакеты, слишком короткие для обрезки, а не оставлять их целыми");
   command->callback([args, settings, &exitCode] {
-    exitCode = rewriteInBatches(
-        *args,
-        [&](PacketList& batch, PacketList& made, TerminalHost& host) {
-          return appendMade(orOutOfMemory(CutPackets(batch, *settings), host, kUtilzPages[0]),
-                            made);
-        },
-        true);
+    exitCode = rewriteInBatches(*args, [&](PacketList& batch, PacketList& made,
+                                           TerminalHost& host) {
+      return appendMade(orOutOfMemory(CutPackets(batch, *settings), host, kUtilzPages[0]), made);
+    });
   });
 }
 
@@ -54,13 +51,10 @@ void addPadCommand(CLI::App& app, int& exitCode) {
       });
       return;
     }
-    exitCode = rewriteInBatches(
-        *args,
-        [&](PacketList& batch, PacketList& made, TerminalHost& host) {
-          return appendMade(orOutOfMemory(PadPackets(batch, **to, fill), host, kUtilzPages[1]),
-                            made);
-        },
-        true);
+    exitCode = rewriteInBatches(*args, [&](PacketList& batch, PacketList& made,
+                                           TerminalHost& host) {
+      return appendMade(orOutOfMemory(PadPackets(batch, **to, fill), host, kUtilzPages[1]), made);
+    });
   });
 }
 

@@ -71,26 +71,18 @@ int runSelect(const SelectArgs& args) {
     }
     keywords = std::move(*lines);
   }
-  PacketArena arena;
   return rewriteInBatches(
-      args.list,
-      [&](PacketList& batch, PacketList& selected, TerminalHost& host) {
+      args.list, [&](PacketList& batch, PacketList& selected, TerminalHost& host) {
         // Loaded packets are all white: whatever either colouring marks is selected.
         constexpr uint8_t kMarked = 1;
         if (!keywords.empty() && !FindAllKeyWords(batch, keywords, args.ignoreCase, kMarked, host))
           return false;
         ColourByFilters(batch, records, kMarked);
-        // Copies of their own: a batch's packet would hold on to the memory of
-        // its whole batch.
+        // Written before the next batch is read: no copies needed.
         for (PACKET& p : batch)
-          if (p.color != 0) {
-            selected.push_back(PACKET::uninitialized(p.length, arena));
-            std::copy(p.bytes().begin(), p.bytes().end(), selected.back().bytes().begin());
-            selected.back().keepCaptureOf(p);
-          }
+          if (p.color != 0) selected.push_back(std::move(p));
         return true;
-      },
-      false);
+      });
 }
 
 }  // namespace

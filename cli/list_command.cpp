@@ -3,7 +3,6 @@
 #include <iterator>
 
 #include "commands.h"
-#include "packets/byte_sink.h"
 #include "packets/memory_budget.h"
 
 namespace pakscope::cli {
@@ -24,23 +23,25 @@ int rewriteList(const ListArgs& args, const ListMaker& make) {
   }
   const std::optional<PacketList> made = make(list, host);
   if (!made) return kExitFailure;
-  // An empty file would be one the program itself refuses to open.
-  if (made->empty()) {
-    printError(kNothingToSaveText);
-    return kExitFailure;
-  }
-  return writeOutput(*made, args.out, target, host);
+  PacketOutput output(args.out, target, host);
+  output.write(*made);
+  return output.finish();
 }
 
-int rewriteInBatches(const ListArgs& args, const BatchMaker& make, bool keepsAll) {
+int rewriteInBatches(const ListArgs& args, const BatchMaker& make) {
   const OutputTarget target = resolveOutput(args.out);
   TerminalHost host;
-  if (keepsAll && !CheckMemoryFor(host, LoadNeed(args.input, UINT64_MAX), "Открытие файла"))
-    return kExitFailure;
+  PacketOutput output(args.out, target, host);
   PacketList made;
   bool failed = false;
   const auto take = [&](PacketList& batch, uint64_t) {
+    if (!make) {
+      output.write(batch);
+      return true;
+    }
+    made.clear();
     failed = !make(batch, made, host);
+    if (!failed) output.write(made);
     return !failed;
   };
   if (readInput(args.input, host, args.read, take) == 0) {
@@ -48,12 +49,7 @@ int rewriteInBatches(const ListArgs& args, const BatchMaker& make, bool keepsAll
     return kExitFailure;
   }
   if (failed) return kExitFailure;
-  // An empty file would be one the program itself refuses to open.
-  if (made.empty()) {
-    printError(kNothingToSaveText);
-    return kExitFailure;
-  }
-  return writeOutput(made, args.out, target, host);
+  return output.finish();
 }
 
 bool appendMade(std::optional<PacketList> part, PacketList& made) {

@@ -30,14 +30,14 @@ using ListMaker = std::function<std::optional<PacketList>(PacketList& loaded, Te
 // returns the exit status.
 int rewriteList(const ListArgs& args, const ListMaker& make);
 
-// Makes the new list's part of one batch of the input and appends it to
-// `made`; false when there is none, the maker having said why.
+// Makes the new list's part of one batch of the input in `made` (empty on
+// the call); false when there is none, the maker having said why.
 using BatchMaker = std::function<bool(PacketList& batch, PacketList& made, TerminalHost& host)>;
 
-// rewriteList with IN read batch by batch: only the new list is held whole.
-// `keepsAll`: the new list is about as large as IN, so the memory it needs is
-// checked before reading, as a load checks it.
-int rewriteInBatches(const ListArgs& args, const BatchMaker& make, bool keepsAll);
+// rewriteList with IN read batch by batch: each batch's part of the new list
+// is written as it is made and dropped, so no list is held whole. Without a
+// maker each batch is written as read.
+int rewriteInBatches(const ListArgs& args, const BatchMaker& make);
 
 // Moves the packets of `part` to the end of `made`; false for no part.
 bool appendMade(std::optional<PacketList> part, PacketList& made);

@@ -8,7 +8,6 @@
 #include <optional>
 
 #include "commands.h"
-#include "packets/byte_sink.h"
 #include "packets/file_kind.h"
 #include "packets/link_types.h"
 #include "packets/packet_writer.h"
@@ -89,8 +88,7 @@ namespace {
 // The link type written for the list: the libpcap header's, or in pcapng the
 // one of the packets without their own. nullopt (after the message) when a
 // libpcap file cannot hold the list.
-std::optional<uint32_t> captureLinkType(const PacketList& list, const OutputTarget& target) {
-  ListLinkTypes found = LinkTypesOf(list);
+std::optional<uint32_t> captureLinkType(ListLinkTypes found, const OutputTarget& target) {
   if (found.without != 0) {
     if (!target.linkType)
       throw UsageError{"для записи " + formatName(target.format) +
@@ -108,42 +106,128 @@ std::optional<uint32_t> captureLinkType(const PacketList& list, const OutputTarg
   return target.linkType.value_or(0);
 }
 
+constexpr int kPcap = static_cast<int>(SaveFormat::Pcap);
+constexpr int kQpk = static_cast<int>(SaveFormat::Qpk);
+
 }  // namespace
 
-int writeOutput(const PacketList& list, const OutputArgs& args, const OutputTarget& target,
-                TerminalHost& host) {
-  uint32_t linkType = 0;
-  if (target.format == 3 || target.format == 5) {
-    const std::optional<uint32_t> chosen = captureLinkType(list, target);
-    if (!chosen) return kExitFailure;
-    linkType = *chosen;
-    if (!FitsCaptureTools(list))
+PacketOutput::PacketOutput(const OutputArgs& args, const OutputTarget& target, TerminalHost& host)
+    : args_(args), target_(target), host_(host) {}
+
+bool PacketOutput::refused() const {
+  const bool capture = target_.format == kPcap || target_.format == 5;
+  if (capture && linkTypes_.without != 0 && !target_.linkType) return true;
+  if (target_.format == kPcap) {
+    size_t types = linkTypes_.types.size();
+    if (linkTypes_.without != 0 && !seenType_[*target_.linkType]) ++types;
+    if (types > 1) return true;
+  }
+  return target_.format == kQpk && longest_ > kQpkMaxLength;
+}
+
+void PacketOutput::write(std::span<const PACKET> packets) {
+  for (const PACKET& p : packets) {
+    longest_ = std::max(longest_, p.length);
+    if (!p.hasLinkType) {
+      ++linkTypes_.without;
+    } else if (!seenType_[p.linkType]) {
+      seenType_[p.linkType] = true;
+      linkTypes_.types.push_back(p.linkType);
+    }
+  }
+  packets_ += packets.size();
+  if (packets.empty() || unwritable_ || refused()) return;
+  if (sink_ == nullptr) {
+    open(packets.front());
+    if (unwritable_) return;
+  }
+  if (!sink_->ok()) return;
+  if (!holding_) return encode(packets);
+  // Packet by packet while held, to let go of the bytes soon after the bound.
+  for (size_t i = 0; i < packets.size(); ++i) {
+    encode(packets.subspan(i, 1));
+    if (sink_->held() > kHoldBack) {
+      // The header leaves memory now: it declares the longest packet seen.
+      declareSnapLength(longest_);
+      holding_ = false;
+      sink_->release();
+      return encode(packets.subspan(i + 1));
+    }
+  }
+}
+
+void PacketOutput::open(const PACKET& first) {
+  if (target_.toStdout) {
+    sink_ = &stdout_.emplace(STDOUT_FILENO);
+    // Files keep the CR LF of the text format; a terminal or a pipe gets LF.
+    if (target_.format == static_cast<int>(SaveFormat::Txt)) sink_->dropCarriageReturns();
+    holding_ = true;
+  } else {
+    file_.emplace(args_.output);
+    if (!file_->opened()) {
+      unwritable_ = true;
+      return;
+    }
+    sink_ = &file_->sink();
+    holding_ = file_->inPlace();
+  }
+  if (holding_) sink_->holdBack();
+  if (target_.format == 0) return;
+  // A libpcap file holds one link type: the first packet's, or --linktype's
+  // when it has none (any other mix is refused).
+  uint32_t linkType = target_.linkType.value_or(0);
+  if (target_.format == kPcap && first.hasLinkType) linkType = first.linkType;
+  encoder_.emplace(*sink_, static_cast<SaveFormat>(target_.format), linkType, declared_);
+}
+
+void PacketOutput::encode(std::span<const PACKET> packets) {
+  if (encoder_) return encoder_->write(packets);
+  for (const PACKET& packet : packets) sink_->write(packet.bytes());
+}
+
+bool PacketOutput::declareSnapLength(uint32_t longest) {
+  const uint32_t snap = std::max<uint32_t>(0xFFFF, longest);
+  if (target_.format != kPcap || snap == declared_) return true;
+  const uint8_t field[4] = {static_cast<uint8_t>(snap), static_cast<uint8_t>(snap >> 8),
+                            static_cast<uint8_t>(snap >> 16), static_cast<uint8_t>(snap >> 24)};
+  if (!sink_->patch(16, field)) return false;
+  declared_ = snap;
+  return true;
+}
+
+int PacketOutput::finish() {
+  // An empty file would be one the program itself refuses to open.
+  if (packets_ == 0) {
+    printError(kNothingToSaveText);
+    return kExitFailure;
+  }
+  if (target_.format == kPcap || target_.format == 5) {
+    if (!captureLinkType(linkTypes_, target_)) return kExitFailure;
+    if (longest_ > kCaptureToolsMaxLength)
       printError("предупреждение: пакеты длиннее 262144 байт дают файл " +
-                 formatName(target.format) +
+                 formatName(target_.format) +
                  ", который другие программы разбора не читают; их сохраняет LQPK");
   }
-  if (target.toStdout) {
-    if (target.format == static_cast<int>(SaveFormat::Qpk) && !FitsQpk(list)) {
-      SaveWithMessages(list, "-", target.format, 0, host);  // says why
-      return kExitFailure;
-    }
-    ByteSink sink(STDOUT_FILENO);
-    if (target.format == 0) {
-      WriteHeaderless(list, sink);
-    } else {
-      // Files keep the CR LF of the text format; a terminal or a pipe gets LF.
-      if (target.format == static_cast<int>(SaveFormat::Txt)) sink.dropCarriageReturns();
-      WritePackets(list, static_cast<SaveFormat>(target.format), linkType, sink);
-    }
-    if (!sink.flush()) {
+  if (target_.format == kQpk && longest_ > kQpkMaxLength) {
+    ReportQpkLimit(host_);
+    return kExitFailure;
+  }
+  if (sink_ != nullptr && sink_->ok() && !declareSnapLength(longest_))
+    printError("предупреждение: заголовок PCAP уже выведен с длиной захвата " +
+               std::to_string(declared_) + ", а самый длинный пакет — " + std::to_string(longest_) +
+               " байт: другие программы могут обрезать такие пакеты; пишите в обычный файл");
+  if (target_.toStdout) {
+    if (!sink_->release()) {
       printError("Не удаётся записать в стандартный вывод");
       return kExitFailure;
     }
     return kExitOk;
   }
-  return SaveWithMessages(list, args.output, target.format, linkType, host, LongCaptures::Write)
-             ? kExitOk
-             : kExitFailure;
+  if (unwritable_ || !file_->commit()) {
+    ReportWriteFailure(args_.output, host_);
+    return kExitFailure;
+  }
+  return kExitOk;
 }
 
 }  // namespace pakscope::cli

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,7 @@ bool ByteSink::writeAll(const uint8_t* data, size_t size) {
     if (n == 0) return false;
     data += n;
     size -= static_cast<size_t>(n);
+    flushed_ += static_cast<uint64_t>(n);
   }
   return true;
 }
@@ -40,7 +42,7 @@ void ByteSink::write(std::span<const uint8_t> bytes) {
     }
     return;
   }
-  if (buffer_.size() + bytes.size() > kBufferSize) {
+  if (!holding_ && buffer_.size() + bytes.size() > kBufferSize) {
     if (!flush()) return;
     if (bytes.size() >= kBufferSize) {
       ok_ = writeAll(bytes.data(), bytes.size());
@@ -54,6 +56,24 @@ bool ByteSink::flush() {
   if (ok_ && !buffer_.empty()) ok_ = writeAll(buffer_.data(), buffer_.size());
   buffer_.clear();
   return ok_;
+}
+
+bool ByteSink::patch(uint64_t offset, std::span<const uint8_t> bytes) {
+  if (!ok_) return false;
+  if (offset >= flushed_ && offset - flushed_ + bytes.size() <= buffer_.size()) {
+    std::copy(bytes.begin(), bytes.end(),
+              buffer_.begin() + static_cast<ptrdiff_t>(offset - flushed_));
+    return true;
+  }
+  if (!positioned_ || offset + bytes.size() > flushed_ + buffer_.size() || !flush()) return false;
+  for (size_t done = 0; done < bytes.size();) {
+    const ssize_t n =
+        ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return ok_ = false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
 }
 
 namespace {
@@ -161,6 +181,7 @@ AtomicFile::AtomicFile(std::string target) {
     if (fd_ >= 0 && examined.exists) keepModeAndOwner(examined.info);
   }
   sink_ = std::make_unique<ByteSink>(fd_);
+  if (!direct_) sink_->writesFileFromStart();
 }
 
 void AtomicFile::openTemporary(const std::string& folder, const std::string& name) {

@@ -30,6 +30,25 @@ class ByteSink {
   // CR LF line ends of the text formats become LF.
   void dropCarriageReturns() { dropCr_ = true; }
 
+  // Keeps whatever is written in memory until release() or flush(), so that
+  // a writer that learns only later what its first bytes say can still
+  // patch them before anything reaches a pipe.
+  void holdBack() { holding_ = true; }
+  size_t held() const { return holding_ ? buffer_.size() : 0; }
+  // Writes out what was held; buffers as usual from then on.
+  bool release() {
+    holding_ = false;
+    return flush();
+  }
+  // The descriptor is a file this sink writes from its first byte, so that a
+  // byte written earlier can be rewritten in place (see patch).
+  void writesFileFromStart() { positioned_ = true; }
+  // Rewrites bytes written earlier, `offset` bytes from the first one: in
+  // memory while they are still buffered, else in the file when the sink
+  // writes one from its start. False (nothing changed) when neither holds,
+  // or on a failed write.
+  bool patch(uint64_t offset, std::span<const uint8_t> bytes);
+
  private:
   bool writeAll(const uint8_t* data, size_t size);
 
@@ -37,6 +56,9 @@ class ByteSink {
   int fd_;
   bool ok_ = true;
   bool dropCr_ = false;
+  bool holding_ = false;
+  bool positioned_ = false;
+  uint64_t flushed_ = 0;  // bytes written to the descriptor
   std::vector<uint8_t> buffer_;
 };
 
@@ -60,6 +82,8 @@ class AtomicFile {
   AtomicFile& operator=(const AtomicFile&) = delete;
 
   bool opened() const { return fd_ >= 0; }
+  // A device or a FIFO, written where it stands: what went out stays out.
+  bool inPlace() const { return direct_; }
   ByteSink& sink() { return *sink_; }
   // For writers that open the file by name themselves (the HDLC processor
   // appends piece by piece): the name to write to until commit(). For a

@@ -46,13 +46,23 @@ std::string LongCaptureText(SaveFormat format) {
          ".\r\nТакие пакеты сохраняет формат LQPK.\r\nСохранить всё равно?";
 }
 
+void ReportQpkLimit(CHost& host) {
+  host.messageBox(
+      "Пакеты длиннее 65535 байт нельзя сохранить в формате QPK.\r\nСохраните их в формате "
+      "LQPK.",
+      "Ограничение", MsgButtons::Ok, MsgIcon::Exclamation);
+}
+
+void ReportWriteFailure(const std::string& fileName, CHost& host) {
+  const std::string why = WriteRefusal(fileName);
+  host.messageBox(why.empty() ? "Не удаётся записать файл" : "Не удаётся записать файл: " + why,
+                  "Ошибка", MsgButtons::Ok, MsgIcon::Exclamation);
+}
+
 bool SaveWithMessages(const PacketList& list, const std::string& fileName, int format,
                       uint32_t linkType, CHost& host, LongCaptures longCaptures) {
   if (format == static_cast<int>(SaveFormat::Qpk) && !FitsQpk(list)) {
-    host.messageBox(
-        "Пакеты длиннее 65535 байт нельзя сохранить в формате QPK.\r\nСохраните их в формате "
-        "LQPK.",
-        "Ограничение", MsgButtons::Ok, MsgIcon::Exclamation);
+    ReportQpkLimit(host);
     return false;
   }
   const bool capture = format == static_cast<int>(SaveFormat::Pcap) ||
@@ -64,11 +74,7 @@ bool SaveWithMessages(const PacketList& list, const std::string& fileName, int f
   const bool written =
       format == 0 ? SaveHeaderless(list, fileName)
                   : SavePacketFile(list, fileName, static_cast<SaveFormat>(format), linkType);
-  if (!written) {
-    const std::string why = WriteRefusal(fileName);
-    host.messageBox(why.empty() ? "Не удаётся записать файл" : "Не удаётся записать файл: " + why,
-                    "Ошибка", MsgButtons::Ok, MsgIcon::Exclamation);
-  }
+  if (!written) ReportWriteFailure(fileName, host);
   return written;
 }
 

@@ -38,6 +38,11 @@ bool FitsCaptureTools(const PacketList& list);
 // capture tools refuse.
 std::string LongCaptureText(SaveFormat format);
 
+// The refusal of a QPK save of packets longer than 65,535 bytes ("Ограничение").
+void ReportQpkLimit(CHost& host);
+// The error box of a save that could not write `fileName` ("Ошибка").
+void ReportWriteFailure(const std::string& fileName, CHost& host);
+
 enum class LongCaptures { Ask, Write };
 
 // The save the user asked for, with its messages: refuses a QPK save of long

@@ -18,13 +18,19 @@ constexpr std::string_view kAdvice = "Увеличьте объем операт
 TEST(CliMemory, AnOpenOverTheBudgetIsRefusedUpFront) {
   TempDir dir;
   writeFile(dir.file("in.qpk"), qpkImage({Bytes(3000, 1), Bytes(3000, 2)}));
-  // info reads in pieces and holds no list: it needs no room for the file.
+  // These read in pieces and write as they go: they need no room for the file.
   EXPECT_EQ(runCliAfter("PAKSCOPE_MEMORY_LIMIT=4000 ", {"info", dir.file("in.qpk")}).exitCode, 0);
-  for (const char* command : {"convert", "cut"}) {
+  for (const char* command : {"convert", "cut", "pad"}) {
     SCOPED_TRACE(command);
     std::vector<std::string> args{command, dir.file("in.qpk"), dir.file("out.lqpk")};
     if (std::string_view(command) == "cut") args.insert(args.end(), {"--start", "1"});
     const CliRun run = runCliAfter("PAKSCOPE_MEMORY_LIMIT=4000 ", args);
+    std::filesystem::remove(dir.file("out.lqpk"));
+    // pad without --to loads the file to find its longest packet.
+    if (std::string_view(command) != "pad") {
+      EXPECT_EQ(run.exitCode, 0);
+      continue;
+    }
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("pakscope-cli: Ошибка: Недостаточно памяти для операции «Открытие "
                            "файла»."),
@@ -36,7 +42,7 @@ TEST(CliMemory, AnOpenOverTheBudgetIsRefusedUpFront) {
   }
   // Room for the file's bytes, and not a byte more: the same file loads.
   const auto size = std::filesystem::file_size(dir.file("in.qpk"));
-  const std::vector<std::string> convert{"convert", dir.file("in.qpk"), dir.file("out.lqpk")};
+  const std::vector<std::string> convert{"pad", dir.file("in.qpk"), dir.file("out.lqpk")};
   EXPECT_EQ(runCliAfter("PAKSCOPE_MEMORY_LIMIT=" + std::to_string(size) + " ", convert).exitCode,
             0);
   EXPECT_EQ(
@@ -61,15 +67,16 @@ TEST(CliMemory, AnOpenOverTheBudgetIsRefusedUpFront) {
 TEST(CliMemory, ALoadThatRunsOutOfMemoryEndsWithTheMessage) {
   if (kAddressSanitizer) GTEST_SKIP() << kNoRlimitUnderSanitizer;
   // 32 MB of zeros are 16 million empty QPK records: a few hundred megabytes
-  // of list from a file whose size passes the check before the load.
+  // of list from a file whose size passes the check before the load (pad
+  // loads it whole).
   TempDir dir;
   const std::string zeros = dir.file("zeros.qpk");
   writeFile(zeros, Bytes{});
   std::filesystem::resize_file(zeros, 32 << 20);
-  const CliRun run = runCliAfter("ulimit -v 300000; ", {"convert", zeros, zeros + ".lqpk"});
+  const CliRun run =
+      runCliAfter("ulimit -v 300000; PAKSCOPE_MEMORY_LIMIT=1G ", {"pad", zeros, zeros + ".lqpk"});
   EXPECT_EQ(run.exitCode, 1) << run.err;
-  EXPECT_NE(run.err.find("Недостаточно памяти для операции «pakscope-cli convert»."),
-            std::string::npos)
+  EXPECT_NE(run.err.find("Недостаточно памяти для операции «Открытие файла»."), std::string::npos)
       << run.err;
   EXPECT_NE(run.err.find(kAdvice), std::string::npos);
   // The count the load reached before it failed describes no list.
@@ -109,6 +116,10 @@ TEST(CliMemory, AFileLargerThanTheAddressSpaceStreams) {
   const CliRun stats = runCliAfter(limit, {"stats", big, "--bytes", "1"});
   EXPECT_EQ(stats.exitCode, 0) << stats.err;
   EXPECT_NE(stats.out.find("Всего 200 вариантов\n127\t12000\t"), std::string::npos) << stats.out;
+  EXPECT_EQ(runCliAfter(limit, {"convert", big, big + ".pcap", "--linktype", "1"}).exitCode, 0);
+  std::filesystem::remove(big);
+  EXPECT_NE(runCli({"info", big + ".pcap"}).out.find("Всего пакетов: 2400000\n"),
+            std::string::npos);
   rusage children{};
   ::getrusage(RUSAGE_CHILDREN, &children);
   EXPECT_LT(children.ru_maxrss, 120'000);  // kilobytes; the file is 246,000

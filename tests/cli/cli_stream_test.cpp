@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "packets/packet_reader.h"
 #include "packets/packet_writer.h"
@@ -85,6 +86,112 @@ TEST(CliStream, CommandsGiveWhatAWholeLoadGives) {
       EXPECT_EQ(slurp(dir.file("streamed.lqpk")), slurp(dir.file("whole.lqpk")));
     }
   }
+}
+
+// Every output format, to a file and to stdout, written batch by batch: the
+// bytes a save of the whole list writes, or its refusal (no file, no output).
+TEST(CliStream, WrittenOutputIsWhatAWholeSaveWrites) {
+  TempDir dir;
+  const auto packets = randomPackets(45'000, 0, 90, 11);  // three batches
+  const auto endingIn = [&](size_t count, Bytes last) {   // at a limit, one past
+    std::vector<Bytes> list(packets.begin(), packets.begin() + static_cast<ptrdiff_t>(count));
+    list.push_back(std::move(last));
+    return lqpkImage(list);
+  };
+  PcapngImage ng;
+  ng.section(false).interface(1).interface(9);
+  for (size_t i = 0; i < 25'000; ++i) ng.enhanced(i < 24'990 ? 0 : 1, packets[i]);
+  const std::pair<std::string, Bytes> inputs[] = {{"a.qpk", qpkImage(packets)},
+                                                  {"a.lqpk", endingIn(30'000, Bytes(262'145, 5))},
+                                                  {"b.lqpk", endingIn(99, Bytes(65'535, 5))},
+                                                  {"c.lqpk", endingIn(99, Bytes(65'536, 5))},
+                                                  {"d.lqpk", endingIn(99, Bytes(262'144, 5))},
+                                                  {"a.pcap", pcapVariantImage(packets, 1, 1, 105)},
+                                                  {"a.pcapng", ng.bytes()},
+                                                  {"sample.pcap", {}}};
+  const std::pair<const char*, int> formats[] = {{"bit", 0},  {"qpk", 1},    {"lqpk", 2},
+                                                 {"pcap", 3}, {"pcapng", 5}, {"txt", 4}};
+  const std::string out = dir.file("out"), ref = dir.file("ref");
+  const std::string qpkLimit =
+      "pakscope-cli: Ограничение: Пакеты длиннее 65535 байт нельзя сохранить в формате QPK.\n"
+      "Сохраните их в формате LQPK.\n";
+  for (const auto& [name, image] : inputs) {
+    const std::string in =
+        image.empty() ? std::string(PAKSCOPE_SOURCE_DIR) + "/samples/sample.pcap" : dir.file(name);
+    if (!image.empty()) writeFile(in, image);
+    RecordingHost host;
+    PacketList list;
+    OpenPacketFile(in, list, host);
+    for (const auto& [format, index] : formats) {
+      SCOPED_TRACE(name + " " + format);
+      std::filesystem::remove(ref);
+      const bool saved = index == 0 ? SaveHeaderless(list, ref)
+                                    : SavePacketFile(list, ref, static_cast<SaveFormat>(index),
+                                                     list[0].hasLinkType ? list[0].linkType : 1);
+      const bool mixed = name == "a.pcapng" && index == 3;
+      std::string expected = saved && !mixed ? slurp(ref) : "";
+      const std::string err =
+          !saved  ? qpkLimit
+          : mixed ? "pakscope-cli: у пакетов несколько типов данных (ETHERNET, PPP), а файл PCAP "
+                    "хранит один: запишите PCAPNG (--format pcapng или имя .pcapng)\n"
+          : name == "a.lqpk" && index % 2 == 1
+              ? "pakscope-cli: предупреждение: пакеты длиннее 262144 байт дают файл " +
+                    std::string(index == 3 ? "PCAP" : "PCAPNG") +
+                    ", который другие программы разбора не читают; их сохраняет LQPK\n"
+              : "";
+      for (const std::string& to : {out, std::string("-")}) {
+        std::filesystem::remove(out);
+        const CliRun run = runCli({"convert", in, to, "--format", format, "--linktype", "1"});
+        if (to == "-" && index == 4) std::erase(expected, '\r');
+        EXPECT_EQ(to == "-" ? run.out : slurp(out), expected);
+        EXPECT_EQ(std::filesystem::exists(out), to == out && !expected.empty());
+        EXPECT_EQ(run.exitCode, expected.empty() ? 1 : 0);
+        EXPECT_EQ(run.err, err);
+      }
+    }
+  }
+  // The other refusals; a refused write leaves what the target held.
+  const std::string qpk = dir.file("a.qpk");
+  const std::string empty = "pakscope-cli: Не осталось ни одного пакета: файл не записан.\n";
+  const std::tuple<std::vector<std::string>, int, std::string> refusals[] = {
+      {{"convert", qpk, out, "--format", "pcapng"},
+       2,
+       "pakscope-cli: для записи PCAPNG нужен --linktype ИМЯ|НОМЕР: у пакетов без типа данных "
+       "(45000) его нет\n"},
+      {{"select", qpk, out, "--format", "pcap", "--length", "91"}, 1, empty},
+      {{"cut", qpk, "-", "--start", "100", "--drop-short"}, 1, empty},
+      {{"convert", dir.file("c.lqpk"), out, "--format", "qpk"}, 1, qpkLimit}};
+  writeFile(out, Bytes{'o', 'l', 'd'});
+  for (const auto& [args, exitCode, err] : refusals) {
+    const CliRun run = runCli(args);
+    EXPECT_EQ(run.exitCode, exitCode);
+    EXPECT_EQ(run.err, err);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(slurp(out), "old");
+  }
+}
+
+// Standard output holds back 64 MiB: a refusal found by then leaves it empty,
+// one byte more has gone out; a pcap header keeps the snap length it went out
+// with, the longer packet named on stderr.
+TEST(CliStream, StandardOutputHoldsBack64MiB) {
+  TempDir dir;
+  for (const uint32_t last : {64'511u, 64'512u}) {  // QPK output of 64 MiB, and one byte more
+    std::vector<Bytes> list(1023, Bytes(65'535, 1));
+    list.insert(list.end(), {Bytes(last, 2), Bytes(65'536, 3)});
+    writeFile(dir.file("in.lqpk"), lqpkImage(list));
+    const CliRun qpk = runCli({"convert", dir.file("in.lqpk"), "-", "--format", "qpk"});
+    EXPECT_EQ(qpk.exitCode, 1);
+    EXPECT_EQ(qpk.out.size(), last == 64'511u ? 0u : 67'108'865u);
+  }
+  const CliRun pcap =
+      runCli({"convert", dir.file("in.lqpk"), "-", "--format", "pcap", "--linktype", "1"});
+  EXPECT_EQ(pcap.out.substr(16, 4), std::string("\xFF\xFF\0\0", 4));
+  EXPECT_EQ(pcap.out.size(), 24 + 1025 * 16 + 1023 * 65'535 + 64'512 + 65'536u);
+  EXPECT_EQ(pcap.err,
+            "pakscope-cli: предупреждение: заголовок PCAP уже выведен с длиной захвата 65535, а "
+            "самый длинный пакет — 65536 байт: другие программы могут обрезать такие пакеты; "
+            "пишите в обычный файл\n");
 }
 
 }  // namespace
