@@ -62,10 +62,7 @@ TEST(CliHdlc, ReportsBothDetectorsOfTheSample) {
   EXPECT_NE(run.output.find("Детектор 0 (биты как записаны): HDLC найден"), std::string::npos);
   EXPECT_NE(run.output.find("Детектор 1 (биты инвертированы): HDLC не найден"), std::string::npos);
   EXPECT_NE(run.output.find("  Тип FCS: 1"), std::string::npos);
-  EXPECT_NE(
-      run.output.find("Итог: HDLC, биты как записаны, тип FCS 1\nВесь файл: просмотрено байт: "
-                      "20697, кадров: 164, из них пакетов (6–4096 байт): 164\n"),
-      std::string::npos);
+  EXPECT_NE(run.output.find("Итог: HDLC, биты как записаны, тип FCS 1"), std::string::npos);
 }
 
 // Over a bit file of several pieces the commands give what they give over the
@@ -80,22 +77,17 @@ TEST(CliHdlc, BitFileGivesWhatTheWindowsConversionGives) {
   writeFile(dir.file("a.bit"), w.bytes());
   ASSERT_GT(w.bytes().size(), 2 * kDepacketizePiece);
   ASSERT_EQ(Depacketize(dir.file("a.bit"), dir.file("w.qpk"), nullptr), BitFileResult::Done);
-  for (const auto& [command, tail] :
-       {std::pair{"convert", " - --format txt"}, {"stats", ""}, {"search --hex 7E --all", ""}}) {
-    SCOPED_TRACE(command);
+  for (std::string command : {"convert @ - --format txt", "stats @", "search --hex 7E --all @"}) {
     auto run = [&](const char* name) {
-      return cli(std::string(command) + " " + quoted(dir.file(name)) + tail);
+      const CliRun r =
+          cli(std::string(command).replace(command.find('@'), 1, quoted(dir.file(name))));
+      return r.output + std::to_string(r.exitCode);
     };
-    const CliRun window = run("w.qpk"), bit = run("a.bit");
-    EXPECT_EQ(bit.exitCode, window.exitCode);
-    EXPECT_EQ(bit.output, window.output);
+    EXPECT_EQ(run("a.bit"), run("w.qpk")) << command;
   }
-  const std::string packets = "Всего пакетов: ",
-                    info = cli("info " + quoted(dir.file("w.qpk"))).output;
-  const size_t at = info.find(packets) + packets.size();
   EXPECT_NE(cli("hdlc " + quoted(dir.file("a.bit")))
-                .output.find(", из них пакетов (6–4096 байт): " +
-                             info.substr(at, info.find('\n', at) - at) + "\n"),
+                .output.find("Весь файл: просмотрено байт: " + std::to_string(w.bytes().size()) +
+                             ", кадров: 16000, из них пакетов (6–4096 байт): 16000\n"),
             std::string::npos);
 }
 

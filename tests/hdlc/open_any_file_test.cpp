@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <random>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "hdlc/hdlc_encoder.h"
@@ -91,34 +92,25 @@ TEST(OpenAnyFile, HdlcBitFileIsDepacketizedNextToItself) {
   }
 }
 
-// The window stops a conversion at the size its loader reads; the command-line
-// tool converts a regular file whole. The limit is lowered to the size of the
-// whole output (at the limit) and to one byte less (one past it).
+// The window stops a conversion at the loader's limit, the command-line tool
+// not on a regular file; the limit lowered to the whole output and one byte less.
 TEST(OpenAnyFile, ConversionStopsAtTheLoaderLimitOnlyWhereAsked) {
   TempDir dir;
   const std::string file = dir.file("a.bit");
   writeFile(file, hdlcLine(50));
-  RecordingHost first;
-  ASSERT_TRUE(ConvertForOpen(file, first, false));
+  ASSERT_EQ(Depacketize(file, file + ".qpk", nullptr), BitFileResult::Done);
   const uint64_t whole = std::filesystem::file_size(file + ".qpk");
-  const std::string full =
-      "Файл пакетов достиг 800000000 байт, больше не загружается.\r\nОстаток битового файла не "
-      "преобразован.";
-  struct Case {
-    ConversionReach reach;
-    uint64_t limit;
-    bool stopped;
-  } cases[] = {{ConversionReach::LoaderLimit, whole, false},
-               {ConversionReach::LoaderLimit, whole - 1, true},
-               {ConversionReach::WholeRegularFile, whole - 1, false},
-               {ConversionReach::WholeRegularFile, 1, false}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.limit);
+  for (const auto& [reach, limit, stopped] :
+       {std::tuple{ConversionReach::LoaderLimit, whole, false},
+        {ConversionReach::LoaderLimit, whole - 1, true},
+        {ConversionReach::WholeRegularFile, whole - 1, false}}) {
     RecordingHost host;
-    EXPECT_EQ(ConvertForOpen(file, host, false, {c.reach, c.limit}), file + ".qpk");
+    EXPECT_EQ(ConvertForOpen(file, host, false, {reach, limit}), file + ".qpk");
     EXPECT_EQ(host.messageTexts(),
-              c.stopped ? std::vector<std::string>{full} : std::vector<std::string>{});
-    EXPECT_EQ(std::filesystem::file_size(file + ".qpk") < whole, c.stopped);
+              std::vector<std::string>(stopped ? 1 : 0,
+                                       "Файл пакетов достиг 800000000 байт, больше не "
+                                       "загружается.\r\nОстаток битового файла не преобразован."));
+    EXPECT_EQ(std::filesystem::file_size(file + ".qpk") < whole, stopped) << limit;
   }
 }
 
