@@ -83,11 +83,10 @@ uint32_t readThroughOpenFlow(const std::string& fileName, TerminalHost& host,
 }  // namespace
 
 void addProgressOptions(CLI::App& command, InputOptions& options) {
-  auto* on = command.add_flag(
-      "--progress", options.progress,
-      "Показывать в stderr прочитанные байты, пакеты и скорость (по умолчанию на терминале)");
-  command
-      .add_flag("--no-progress", options.noProgress, "Не показывать ход чтения, даже на терминале")
+  auto* on =
+      command.add_flag("--progress", options.progress,
+                       "Показывать в stderr прочитанные байты, пакеты и скорость (по умолчанию на терминале)");
+  command.add_flag("--no-progress", options.noProgress, "Не показывать ход чтения, даже на терминале")
       ->excludes(on);
 }
 

@@ -56,11 +56,11 @@ int64_t readFull(int fd, uint8_t* data, size_t size) {
   return static_cast<int64_t>(got);
 }
 
-// Opens the bit file and takes its size; -1 when it cannot be read. `limit`
-// becomes the output limit of the conversion: none for a regular file that is
-// to be converted whole.
-int openBitFile(const std::string& name, ProgressRecord& record, uint64_t& limit,
-                ConversionReach reach) {
+// Opens the bit file and takes its size; -1 when it cannot be read. A regular
+// file to be converted whole lifts the conversion's output `limit`: its size
+// bounds the work.
+int openBitFile(const std::string& name, ProgressRecord& record, uint64_t* limit = nullptr,
+                ConversionReach reach = ConversionReach::LoaderLimit) {
   // A named pipe without a writer would block the open for ever: open without
   // waiting, then read normally.
   Fd fd(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
@@ -70,7 +70,8 @@ int openBitFile(const std::string& name, ProgressRecord& record, uint64_t& limit
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
   record.total = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
-  if (reach == ConversionReach::WholeRegularFile && S_ISREG(st.st_mode)) limit = UINT64_MAX;
+  if (limit != nullptr && reach == ConversionReach::WholeRegularFile && S_ISREG(st.st_mode))
+    *limit = UINT64_MAX;
   const int result = fd.get();
   fd.release();
   return result;
@@ -95,7 +96,7 @@ BitFileResult Depacketize(const std::string& bitFileName, const std::string& pac
                           const ProgressCallback& progress, uint64_t outputLimit,
                           ConversionReach reach) {
   ProgressRecord record;
-  Fd in(openBitFile(bitFileName, record, outputLimit, reach));
+  Fd in(openBitFile(bitFileName, record, &outputLimit, reach));
   if (!in.ok()) return BitFileResult::Unreadable;
   // A file smaller than a piece is read into a buffer of its size.
   const size_t pieceSize = record.total != 0 && record.total < kDepacketizePiece
@@ -153,7 +154,7 @@ BitFileResult Packetize(const std::string& bitFileName, const std::string& packe
                         ConversionReach reach) {
   if (periodBits < 1 || periodBits > kMaxPeriodBits) return BitFileResult::BadPeriod;
   ProgressRecord record;
-  Fd in(openBitFile(bitFileName, record, outputLimit, reach));
+  Fd in(openBitFile(bitFileName, record, &outputLimit, reach));
   if (!in.ok()) return BitFileResult::Unreadable;
   AtomicFile out(packetFileName);
   if (!out.opened()) return BitFileResult::Unwritable;
@@ -235,8 +236,7 @@ BitFileResult Packetize(const std::string& bitFileName, const std::string& packe
 
 std::optional<FrameTally> TallyFrames(const std::string& bitFileName, bool inverted) {
   ProgressRecord record;
-  uint64_t limit = 0;
-  Fd in(openBitFile(bitFileName, record, limit, ConversionReach::LoaderLimit));
+  Fd in(openBitFile(bitFileName, record));
   if (!in.ok()) return std::nullopt;
   auto buffer = std::make_unique_for_overwrite<uint8_t[]>(kDepacketizePiece);
   FrameTally tally;
@@ -257,8 +257,7 @@ std::optional<FrameTally> TallyFrames(const std::string& bitFileName, bool inver
 
 std::optional<std::vector<uint8_t>> ReadBitFileStart(const std::string& bitFileName, size_t count) {
   ProgressRecord record;
-  uint64_t limit = 0;
-  Fd in(openBitFile(bitFileName, record, limit, ConversionReach::LoaderLimit));
+  Fd in(openBitFile(bitFileName, record));
   if (!in.ok()) return std::nullopt;
   std::vector<uint8_t> bytes(count);
   const int64_t got = readFull(in.get(), bytes.data(), count);
