@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -80,6 +82,18 @@ int runHdlc(const std::string& fileName) {
               << (master.result(0) ? "HDLC виден в обеих полярностях"
                                    : "HDLC не виден ни в одной полярности")
               << ")\n";
+  // A regular file is decoded whole, as its conversion would be; a stream
+  // read once cannot be gone through again.
+  struct stat info {};
+  if (!found || fileName == "-" || ::stat(fileName.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    return kExitOk;
+  const std::optional<FrameTally> tally = TallyFrames(fileName, winner.inverted);
+  if (!tally) {
+    printError(fileName + ": не удаётся прочитать");
+    return kExitFailure;
+  }
+  std::cout << "Весь файл: просмотрено байт: " << tally->bytes << ", кадров: " << tally->frames
+            << ", из них пакетов (6–4096 байт): " << tally->packets << '\n';
   return kExitOk;
 }
 

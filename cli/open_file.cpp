@@ -61,4 +61,24 @@ uint32_t openForCli(const std::string& name, PacketList& list, TerminalHost& hos
   return longest;
 }
 
+std::optional<ConvertedInput> convertForCli(const std::string& name, TerminalHost& host,
+                                            const OpenOptions& options) {
+  std::optional<StandardInput> input =
+      name == "-" ? StandardInput::Copy(options.inputFormat) : std::nullopt;
+  if (name == "-") {
+    if (!input) return std::nullopt;
+    host.nameFile(input->path(), std::string(kStandardInputName));
+  }
+  const std::string& fileName = input ? input->path() : name;
+  host.answerYes = options.yes;
+  if (options.period) host.promptAnswer = *options.period;
+  // The copy of standard input is a regular file, but stands for a stream.
+  const ConversionOptions conversion{input ? ConversionReach::LoaderLimit
+                                           : ConversionReach::WholeRegularFile};
+  std::optional<std::string> packetFile =
+      ConvertForOpen(fileName, host, options.packetize, conversion);
+  if (!packetFile) return std::nullopt;
+  return ConvertedInput{std::move(input), std::move(*packetFile)};
+}
+
 }  // namespace pakscope::cli

@@ -6,6 +6,7 @@
 
 #include "packets/packet.h"
 #include "packets/packet_reader.h"
+#include "standard_input.h"
 #include "terminal_host.h"
 
 namespace pakscope::cli {
@@ -28,5 +29,18 @@ void addOpenOptions(CLI::App& command, OpenOptions& options,
 // changed while it was read is reported on stderr.
 uint32_t openForCli(const std::string& fileName, PacketList& list, TerminalHost& host,
                     const OpenOptions& options, LoadDetails* details = nullptr);
+
+// A bit file (any file with --packetize) converted into the packet file the
+// command then streams; standard input's copy lives as long as this does.
+struct ConvertedInput {
+  std::optional<StandardInput> input;
+  std::string packetFile;
+};
+
+// The open flow's questions and conversion without the load. A regular bit
+// file is converted whole; standard input, a pipe or a device stops where the
+// loader would. nullopt when there is nothing to read (the reason said).
+std::optional<ConvertedInput> convertForCli(const std::string& fileName, TerminalHost& host,
+                                            const OpenOptions& options);
 
 }  // namespace pakscope::cli

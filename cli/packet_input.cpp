@@ -66,17 +66,18 @@ void countShortest(const PacketList& batch, InputSummary& summary) {
   summary.packets += batch.size();
 }
 
-// The bit-file flow: the open flow converts the file and loads the result whole.
+// The bit-file flow: the open flow converts the file, and the packet file it
+// wrote is streamed like any other, so neither memory nor the load's limit
+// bounds it.
 uint32_t readThroughOpenFlow(const std::string& fileName, TerminalHost& host,
                              const InputOptions& options, const BatchHandler& handle,
                              InputSummary& summary) {
-  PacketList list;
-  const uint32_t longest = openForCli(fileName, list, host, options.open, &summary.details);
-  if (longest == 0) return 0;
-  countShortest(list, summary);
-  summary.longest = longest;
-  handle(list, 0);
-  return longest;
+  const std::optional<ConvertedInput> converted = convertForCli(fileName, host, options.open);
+  if (!converted) return 0;
+  InputOptions packetFile = options;
+  packetFile.open.packetize = false;
+  packetFile.open.inputFormat = "qpk";
+  return readInput(converted->packetFile, host, packetFile, handle, &summary);
 }
 
 }  // namespace

@@ -38,10 +38,11 @@ using BatchHandler = std::function<bool(PacketList& batch, uint64_t first)>;
 
 // Reads FILE (or standard input for "-") and hands its packets to `handle`
 // batch by batch. Packet files are read in pieces, so neither memory nor the
-// load's size limit bounds them; bit files go through the open flow and come
-// as one batch. The host gets the status texts a load sets, and a file cut
-// while it was read is reported as the open flow reports it. Returns the
-// longest packet length, 0 when nothing was loaded (the reason said).
+// load's size limit bounds them; a bit file is converted by the open flow and
+// the packet file it writes is read the same way. The host gets the status
+// texts a load sets, and a file cut while it was read is reported as the open
+// flow reports it. Returns the longest packet length, 0 when nothing was
+// loaded (the reason said).
 uint32_t readInput(const std::string& fileName, TerminalHost& host, const InputOptions& options,
                    const BatchHandler& handle, InputSummary* summary = nullptr);
 

@@ -56,8 +56,11 @@ int64_t readFull(int fd, uint8_t* data, size_t size) {
   return static_cast<int64_t>(got);
 }
 
-// Opens the bit file and takes its size; -1 when it cannot be read.
-int openBitFile(const std::string& name, ProgressRecord& record) {
+// Opens the bit file and takes its size; -1 when it cannot be read. A regular
+// file to be converted whole lifts the conversion's output `limit`: its size
+// bounds the work.
+int openBitFile(const std::string& name, ProgressRecord& record, uint64_t* limit = nullptr,
+                ConversionReach reach = ConversionReach::LoaderLimit) {
   // A named pipe without a writer would block the open for ever: open without
   // waiting, then read normally.
   Fd fd(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
@@ -67,6 +70,8 @@ int openBitFile(const std::string& name, ProgressRecord& record) {
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
   record.total = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+  if (limit != nullptr && reach == ConversionReach::WholeRegularFile && S_ISREG(st.st_mode))
+    *limit = UINT64_MAX;
   const int result = fd.get();
   fd.release();
   return result;
@@ -88,9 +93,10 @@ BitFileResult noPacketFile(const std::string& packetFileName, BitFileResult resu
 }  // namespace
 
 BitFileResult Depacketize(const std::string& bitFileName, const std::string& packetFileName,
-                          const ProgressCallback& progress, uint64_t outputLimit) {
+                          const ProgressCallback& progress, uint64_t outputLimit,
+                          ConversionReach reach) {
   ProgressRecord record;
-  Fd in(openBitFile(bitFileName, record));
+  Fd in(openBitFile(bitFileName, record, &outputLimit, reach));
   if (!in.ok()) return BitFileResult::Unreadable;
   // A file smaller than a piece is read into a buffer of its size.
   const size_t pieceSize = record.total != 0 && record.total < kDepacketizePiece
@@ -144,11 +150,11 @@ BitFileResult Depacketize(const std::string& bitFileName, const std::string& pac
 }
 
 BitFileResult Packetize(const std::string& bitFileName, const std::string& packetFileName,
-                        int32_t periodBits, const ProgressCallback& progress,
-                        uint64_t outputLimit) {
+                        int32_t periodBits, const ProgressCallback& progress, uint64_t outputLimit,
+                        ConversionReach reach) {
   if (periodBits < 1 || periodBits > kMaxPeriodBits) return BitFileResult::BadPeriod;
   ProgressRecord record;
-  Fd in(openBitFile(bitFileName, record));
+  Fd in(openBitFile(bitFileName, record, &outputLimit, reach));
   if (!in.ok()) return BitFileResult::Unreadable;
   AtomicFile out(packetFileName);
   if (!out.opened()) return BitFileResult::Unwritable;
@@ -226,6 +232,27 @@ BitFileResult Packetize(const std::string& bitFileName, const std::string& packe
   if (records == 0) return noPacketFile(packetFileName, BitFileResult::NoPackets);
   if (!out.commit()) return BitFileResult::Unwritable;
   return records == maxRecords ? BitFileResult::OutputFull : BitFileResult::Done;
+}
+
+std::optional<FrameTally> TallyFrames(const std::string& bitFileName, bool inverted) {
+  ProgressRecord record;
+  Fd in(openBitFile(bitFileName, record));
+  if (!in.ok()) return std::nullopt;
+  auto buffer = std::make_unique_for_overwrite<uint8_t[]>(kDepacketizePiece);
+  FrameTally tally;
+  CHDLC_Processor processor;
+  processor.Configure(inverted, true, false, 1);
+  processor.SetFrameCallback([&tally](std::span<const uint8_t> frame) {
+    ++tally.frames;
+    if (frame.size() >= 6 && frame.size() <= 4096) ++tally.packets;
+  });
+  for (;;) {
+    const int64_t got = readFull(in.get(), buffer.get(), kDepacketizePiece);
+    if (got < 0) return std::nullopt;
+    if (got == 0) return tally;
+    tally.bytes += static_cast<uint64_t>(got);
+    processor.Process({buffer.get(), static_cast<size_t>(got)});
+  }
 }
 
 std::optional<std::vector<uint8_t>> ReadBitFileStart(const std::string& bitFileName, size_t count) {

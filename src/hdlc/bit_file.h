@@ -23,7 +23,7 @@ using ProgressCallback = std::function<void(ProgressRecord&)>;
 
 enum class BitFileResult {
   Done,        // the packet file was written
-  OutputFull,  // written up to kMaxConversionOutput; the rest of the stream was left
+  OutputFull,  // written up to the output limit; the rest of the stream was left
   NoPackets,   // nothing to write (no frame passed, or less than one period): no packet file
   NotFound,    // no HDLC framing in the detection sample; no packet file exists
   Unreadable,  // the bit file could not be opened or read; nothing was written
@@ -37,6 +37,15 @@ inline constexpr uint64_t kMaxConversionOutput = 800'000'000;
 
 // A period's packet must fit a QPK record: at most 65,535 bytes.
 inline constexpr int32_t kMaxPeriodBits = 524'280;
+
+// How much of a bit file a conversion writes. The window stops every input at
+// outputLimit, which is all its loader reads; the command-line tool streams
+// the packet file, so a regular file is converted whole (its size bounds the
+// work), while a stream without a size (a pipe, a device) still stops there.
+enum class ConversionReach {
+  LoaderLimit,
+  WholeRegularFile,
+};
 
 // Bytes read per piece, and the first bytes of the file that decide on HDLC.
 inline constexpr uint32_t kDepacketizePiece = 1'000'000;
@@ -54,7 +63,8 @@ inline constexpr uint32_t kDetectionSample = 100'000;
 // after every piece; a stop ends the work after the current piece.
 BitFileResult Depacketize(const std::string& bitFileName, const std::string& packetFileName,
                           const ProgressCallback& progress,
-                          uint64_t outputLimit = kMaxConversionOutput);
+                          uint64_t outputLimit = kMaxConversionOutput,
+                          ConversionReach reach = ConversionReach::LoaderLimit);
 
 // Cuts the bit file into packets of periodBits bits, least significant bit
 // first, and writes them as QPK records of ⌈periodBits/8⌉ bytes. Bits that do
@@ -62,7 +72,19 @@ BitFileResult Depacketize(const std::string& bitFileName, const std::string& pac
 // last byte of a packet are zero. The callback runs about every 5 % of the file.
 BitFileResult Packetize(const std::string& bitFileName, const std::string& packetFileName,
                         int32_t periodBits, const ProgressCallback& progress,
-                        uint64_t outputLimit = kMaxConversionOutput);
+                        uint64_t outputLimit = kMaxConversionOutput,
+                        ConversionReach reach = ConversionReach::LoaderLimit);
+
+// What Depacketize would make of a whole bit file in the given polarity,
+// counted without writing anything.
+struct FrameTally {
+  uint64_t bytes = 0;    // bytes of the bit file decoded
+  uint64_t frames = 0;   // frames that reached their closing flag
+  uint64_t packets = 0;  // of them, those Depacketize writes: 6 to 4096 bytes
+};
+
+// Decodes the bit file to its end; nullopt when it cannot be opened or read.
+std::optional<FrameTally> TallyFrames(const std::string& bitFileName, bool inverted);
 
 // The first `count` bytes of a bit file (fewer when it is shorter), read as the
 // conversions read it: a named pipe without a writer gives no bytes instead of

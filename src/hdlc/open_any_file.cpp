@@ -32,7 +32,8 @@ bool reportOutcome(CHost& host, BitFileResult result) {
 }
 
 // Asks for the period and cuts the file; false when nothing is to be read.
-bool packetizeSteps(const std::string& fileName, const std::string& outName, CHost& host) {
+bool packetizeSteps(const std::string& fileName, const std::string& outName, CHost& host,
+                    const ConversionOptions& options) {
   const std::optional<std::string> answer =
       host.inputQuery("Введите период", "Введите период, бит", kDefaultPeriod);
   const std::optional<int32_t> period = ParsePeriod(answer ? *answer : kDefaultPeriod);
@@ -42,8 +43,9 @@ bool packetizeSteps(const std::string& fileName, const std::string& outName, CHo
   }
   host.showProgress(true);
   host.setStatus(0, "Производится пакетизация");
-  const BitFileResult result = Packetize(fileName, outName, *period,
-                                         [&host](ProgressRecord& r) { progressCallback(r, host); });
+  const BitFileResult result = Packetize(
+      fileName, outName, *period, [&host](ProgressRecord& r) { progressCallback(r, host); },
+      options.outputLimit, options.reach);
   host.clearStop();
   host.showProgress(false);
   if (result == BitFileResult::NoPackets) {
@@ -87,46 +89,54 @@ void progressCallback(ProgressRecord& record, CHost& host) {
   host.processEvents();
 }
 
-uint32_t OpenAnyFile(const std::string& fileName, PacketList& list, CHost& host,
-                     LoadDetails* details) {
+std::optional<std::string> ConvertForOpen(const std::string& fileName, CHost& host, bool packetize,
+                                          const ConversionOptions& options) {
   host.clearStop();
-  if (PacketFileKindOf(fileName) != PacketFileKind::None)
-    return OpenPacketFile(fileName, list, host, {}, details);
+  const std::string outName = fileName + ".qpk";
+  if (packetize) {
+    if (!packetizeSteps(fileName, outName, host, options)) return std::nullopt;
+    return outName;
+  }
+  if (PacketFileKindOf(fileName) != PacketFileKind::None) return fileName;
   const std::string ext = UpperExtension(fileName);
   if (ext != ".BIT" && ext != ".BIN" &&
       host.messageBox("Открыть как битовый файл?", "Вопрос", MsgButtons::YesNo,
                       MsgIcon::Question) != MsgResult::Yes)
-    return 0;
+    return std::nullopt;
 
-  const std::string outName = fileName + ".qpk";
   host.showProgress(true);
   host.setStatus(0, "Производится депакетизация");
-  const BitFileResult result =
-      Depacketize(fileName, outName, [&host](ProgressRecord& r) { progressCallback(r, host); });
+  const BitFileResult result = Depacketize(
+      fileName, outName, [&host](ProgressRecord& r) { progressCallback(r, host); },
+      options.outputLimit, options.reach);
   host.clearStop();
   host.showProgress(false);
   if (result == BitFileResult::NotFound) {
     host.setStatus(0, "Протокол HDLC не обнаружен");
     if (host.messageBox("Протокол HDLC не обнаружен, выполнить пакетизацию файла?",
                         "Открытие файла", MsgButtons::YesNo, MsgIcon::Question) != MsgResult::Yes)
-      return 0;
-    if (!packetizeSteps(fileName, outName, host)) return 0;
+      return std::nullopt;
+    if (!packetizeSteps(fileName, outName, host, options)) return std::nullopt;
   } else if (result == BitFileResult::NoPackets) {
     warn(host, "В файле \"" + fileName +
                    "\" найдена разметка HDLC, но ни одного кадра выделить не удалось.");
-    return 0;
+    return std::nullopt;
   } else if (!reportOutcome(host, result)) {
-    return 0;
+    return std::nullopt;
   }
-  return OpenPacketFile(outName, list, host, {}, details);
+  return outName;
+}
+
+uint32_t OpenAnyFile(const std::string& fileName, PacketList& list, CHost& host,
+                     LoadDetails* details) {
+  const std::optional<std::string> packetFile = ConvertForOpen(fileName, host, false);
+  return packetFile ? OpenPacketFile(*packetFile, list, host, {}, details) : 0;
 }
 
 uint32_t OpenWithPacketization(const std::string& fileName, PacketList& list, CHost& host,
                                LoadDetails* details) {
-  host.clearStop();
-  const std::string outName = fileName + ".qpk";
-  if (!packetizeSteps(fileName, outName, host)) return 0;
-  return OpenPacketFile(outName, list, host, {}, details);
+  const std::optional<std::string> packetFile = ConvertForOpen(fileName, host, true);
+  return packetFile ? OpenPacketFile(*packetFile, list, host, {}, details) : 0;
 }
 
 }  // namespace pakscope

@@ -25,6 +25,19 @@ uint32_t OpenAnyFile(const std::string& fileName, PacketList& list, CHost& host,
 uint32_t OpenWithPacketization(const std::string& fileName, PacketList& list, CHost& host,
                                LoadDetails* details = nullptr);
 
+// How the open flow converts a bit file.
+struct ConversionOptions {
+  ConversionReach reach = ConversionReach::LoaderLimit;
+  uint64_t outputLimit = kMaxConversionOutput;  // lowered by tests
+};
+
+// The first half of OpenAnyFile (with `packetize`, of OpenWithPacketization):
+// the questions, the conversion and what is said of its outcome. Returns the
+// packet file to read (fileName itself for a packet file), nullopt when there
+// is nothing to read.
+std::optional<std::string> ConvertForOpen(const std::string& fileName, CHost& host, bool packetize,
+                                          const ConversionOptions& options = {});
+
 // The progress callback of the conversions: stop request in, gauge and events out.
 void progressCallback(ProgressRecord& record, CHost& host);
 

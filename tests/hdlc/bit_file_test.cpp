@@ -414,18 +414,22 @@ TEST(BitFiles, OutputStopsAtTheLimitTheLoaderReads) {
     EXPECT_EQ(Packetize(f.bit, f.qpk, c.period, nullptr, c.limit),
               c.size == 3000 && c.limit > 3000 ? BitFileResult::Done : BitFileResult::OutputFull);
     EXPECT_EQ(std::filesystem::file_size(f.qpk), c.size);
+    Packetize(f.bit, f.qpk, c.period, nullptr, c.limit, ConversionReach::WholeRegularFile);
+    EXPECT_EQ(std::filesystem::file_size(f.qpk), c.period == 8 ? 3000u : 666 * 4u);
   }
 
   std::mt19937 rng(11);
   const Line line = makeLine(rng, 1000);
   const std::string pipe = f.dir.file("endless.bit");
   const std::string qpk = pipe + ".qpk";
+  // A stream stops even where a regular file would be converted whole.
+  constexpr auto kWhole = ConversionReach::WholeRegularFile;
   for (bool depacketize : {false, true}) {
     SCOPED_TRACE(depacketize);
     EndlessPipe endless(pipe, line.bytes);
     constexpr uint64_t kLimit = 3'000'000;
-    const BitFileResult result = depacketize ? Depacketize(pipe, qpk, nullptr, kLimit)
-                                             : Packetize(pipe, qpk, 8, nullptr, kLimit);
+    const BitFileResult result = depacketize ? Depacketize(pipe, qpk, nullptr, kLimit, kWhole)
+                                             : Packetize(pipe, qpk, 8, nullptr, kLimit, kWhole);
     EXPECT_EQ(result, BitFileResult::OutputFull);
     const uint64_t size = std::filesystem::file_size(qpk);
     EXPECT_LE(size, kLimit);

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "hdlc/bit_file.h"
 #include "hdlc/hdlc_encoder.h"
 #include "support/temp_dir.h"
 
@@ -62,6 +63,32 @@ TEST(CliHdlc, ReportsBothDetectorsOfTheSample) {
   EXPECT_NE(run.output.find("Детектор 1 (биты инвертированы): HDLC не найден"), std::string::npos);
   EXPECT_NE(run.output.find("  Тип FCS: 1"), std::string::npos);
   EXPECT_NE(run.output.find("Итог: HDLC, биты как записаны, тип FCS 1"), std::string::npos);
+}
+
+// Over a bit file of several pieces the commands give what they give over the
+// packet file of the window's conversion, and `hdlc` counts its packets.
+TEST(CliHdlc, BitFileGivesWhatTheWindowsConversionGives) {
+  TempDir dir;
+  HdlcBitWriter w;
+  w.flag();
+  const std::vector<uint8_t> bytes = noise(40'000);
+  for (size_t k = 0, i = 0; k < 16'000; ++k, i = k * 7919 % 39'000)
+    w.frame({bytes.begin() + i, bytes.begin() + i + 4 + k % 300}, true);
+  writeFile(dir.file("a.bit"), w.bytes());
+  ASSERT_GT(w.bytes().size(), 2 * kDepacketizePiece);
+  ASSERT_EQ(Depacketize(dir.file("a.bit"), dir.file("w.qpk"), nullptr), BitFileResult::Done);
+  for (std::string command : {"convert @ - --format txt", "stats @", "search --hex 7E --all @"}) {
+    auto run = [&](const char* name) {
+      const CliRun r =
+          cli(std::string(command).replace(command.find('@'), 1, quoted(dir.file(name))));
+      return r.output + std::to_string(r.exitCode);
+    };
+    EXPECT_EQ(run("a.bit"), run("w.qpk")) << command;
+  }
+  EXPECT_NE(cli("hdlc " + quoted(dir.file("a.bit")))
+                .output.find("Весь файл: просмотрено байт: " + std::to_string(w.bytes().size()) +
+                             ", кадров: 16000, из них пакетов (6–4096 байт): 16000\n"),
+            std::string::npos);
 }
 
 TEST(CliHdlc, NoiseAndMissingFiles) {

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <random>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "hdlc/hdlc_encoder.h"
@@ -88,6 +89,28 @@ TEST(OpenAnyFile, HdlcBitFileIsDepacketizedNextToItself) {
     ASSERT_NE(start, host.calls.end());
     EXPECT_EQ(*(start + 1), "status0 Производится депакетизация");
     EXPECT_TRUE(called(host, "show 0"));
+  }
+}
+
+// The window stops a conversion at the loader's limit, the command-line tool
+// not on a regular file; the limit lowered to the whole output and one byte less.
+TEST(OpenAnyFile, ConversionStopsAtTheLoaderLimitOnlyWhereAsked) {
+  TempDir dir;
+  const std::string file = dir.file("a.bit");
+  writeFile(file, hdlcLine(50));
+  ASSERT_EQ(Depacketize(file, file + ".qpk", nullptr), BitFileResult::Done);
+  const uint64_t whole = std::filesystem::file_size(file + ".qpk");
+  for (const auto& [reach, limit, stopped] :
+       {std::tuple{ConversionReach::LoaderLimit, whole, false},
+        {ConversionReach::LoaderLimit, whole - 1, true},
+        {ConversionReach::WholeRegularFile, whole - 1, false}}) {
+    RecordingHost host;
+    EXPECT_EQ(ConvertForOpen(file, host, false, {reach, limit}), file + ".qpk");
+    EXPECT_EQ(host.messageTexts(),
+              std::vector<std::string>(stopped ? 1 : 0,
+                                       "Файл пакетов достиг 800000000 байт, больше не "
+                                       "загружается.\r\nОстаток битового файла не преобразован."));
+    EXPECT_EQ(std::filesystem::file_size(file + ".qpk") < whole, stopped) << limit;
   }
 }
 
