@@ -36,8 +36,10 @@ CliResult Shell(const std::string& command, const TempDir& dir) {
 }
 
 // The user's own descriptions are looked for in the test's folder only.
-CliResult Cli(const std::string& args, const TempDir& dir) {
-  return Shell("XDG_DATA_HOME='" + dir.path().string() + "' '" + PAKSCOPE_CLI + "' " + args, dir);
+CliResult Cli(const std::string& args, const TempDir& dir, const std::string& environment = "") {
+  return Shell(
+      environment + "XDG_DATA_HOME='" + dir.path().string() + "' '" + PAKSCOPE_CLI + "' " + args,
+      dir);
 }
 
 using Bytes = std::vector<uint8_t>;
@@ -124,8 +126,9 @@ TEST(CliAnalyse, ThreadsFromOneToSixteen) {
   for (const char* threads : {"0", "17"}) {
     const CliResult run = Cli("analyse '" + file + "' --threads " + threads, dir);
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find(std::string("--threads: значение ") + threads + " вне пределов от 1 до 16"),
-              std::string::npos)
+    EXPECT_NE(
+        run.err.find(std::string("--threads: значение ") + threads + " вне пределов от 1 до 16"),
+        std::string::npos)
         << run.err;
   }
 }
@@ -218,6 +221,14 @@ TEST(CliAnalyse, FailsWithoutDescriptionsOrInput) {
   EXPECT_TRUE(missing.out.empty());
   const CliResult usage = Cli("analyse", dir);
   EXPECT_EQ(usage.exitCode, 2);
+  // The layer lines wait in a temporary file: without one the command says why.
+  const CliResult noFolder =
+      Cli("analyse --layers '" + file + "'", dir, "TMPDIR=" + dir.file("none") + " ");
+  EXPECT_EQ(noFolder.exitCode, 1);
+  EXPECT_TRUE(noFolder.out.empty());
+  EXPECT_NE(noFolder.err.find("не удаётся создать временный файл в " + dir.file("none")),
+            std::string::npos)
+      << noFolder.err;
 }
 
 // A user's file hides the shipped one of the same name, letter case aside,
