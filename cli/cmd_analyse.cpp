@@ -1,11 +1,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
 
 #include "commands.h"
@@ -117,7 +122,7 @@ bool spoolBatch(const PacketList& batch, ScratchFile& spool) {
   return true;
 }
 
-bool readSpool(ScratchFile& spool, const BatchHandler& handle) {
+bool readSpool(ScratchFile& spool, size_t batchPackets, const BatchHandler& handle) {
   if (!spool.rewind()) return false;
   PacketList batch;
   uint64_t first = 0;
@@ -128,7 +133,7 @@ bool readSpool(ScratchFile& spool, const BatchHandler& handle) {
       if (!spool.read(packet.data.get(), length)) return false;
       batch.push_back(std::move(packet));
     }
-    if (batch.size() == 20000 || (!more && !batch.empty())) {
+    if (batch.size() == batchPackets || (!more && !batch.empty())) {
       if (!handle(batch, first)) return false;
       first += batch.size();
       batch.clear();
@@ -136,6 +141,114 @@ bool readSpool(ScratchFile& spool, const BatchHandler& handle) {
     if (!more) return true;
   }
 }
+
+// The input's batches joined into longer ones, so that each is worth
+// splitting among the threads, up to a bound on the bytes held.
+class BatchJoiner {
+ public:
+  BatchJoiner(size_t packets, BatchHandler handle)
+      : packets_(packets), handle_(std::move(handle)) {}
+
+  bool add(PacketList& batch, uint64_t first) {
+    for (const PACKET& packet : batch) bytes_ += packet.length;
+    if (pending_.empty()) {
+      pending_ = std::move(batch);
+      first_ = first;
+    } else {
+      for (PACKET& packet : batch) pending_.push_back(std::move(packet));
+    }
+    if (pending_.size() < packets_ && bytes_ < kMaxBytes) return true;
+    return flush();
+  }
+  // Hands on what is held.
+  bool flush() {
+    const bool more = pending_.empty() || handle_(pending_, first_);
+    pending_.clear();
+    bytes_ = 0;
+    return more;
+  }
+
+ private:
+  static constexpr uint64_t kMaxBytes = 64 << 20;
+  size_t packets_;
+  BatchHandler handle_;
+  PacketList pending_;
+  uint64_t first_ = 0;
+  uint64_t bytes_ = 0;
+};
+
+// Hands batches to a thread of its own, so that reading the next one goes on
+// while one is analysed. One batch waits while one is in hand.
+class BackgroundHandler {
+ public:
+  explicit BackgroundHandler(BatchHandler handle)
+      : handle_(std::move(handle)), thread_([this] { loop(); }) {}
+  ~BackgroundHandler() { finish(); }
+  BackgroundHandler(const BackgroundHandler&) = delete;
+  BackgroundHandler& operator=(const BackgroundHandler&) = delete;
+
+  // Waits until the batch before is taken up, then leaves this one; false
+  // once a batch was refused.
+  bool hand(PacketList& batch, uint64_t first) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return !waiting_; });
+    if (!more_) return false;
+    std::swap(next_, batch);
+    first_ = first;
+    waiting_ = true;
+    changed_.notify_all();
+    return true;
+  }
+  // Waits for every batch handed on; false when one was refused. An exception
+  // of the handler comes out here, on the caller's thread.
+  bool finish() {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+      changed_.notify_all();
+    }
+    if (thread_.joinable()) thread_.join();
+    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+    return more_;
+  }
+
+ private:
+  void loop() {
+    PacketList batch;
+    for (;;) {
+      uint64_t first = 0;
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return waiting_ || done_; });
+        if (!waiting_) return;
+        std::swap(batch, next_);
+        first = first_;
+        waiting_ = false;
+        changed_.notify_all();
+      }
+      bool more = false;
+      try {
+        more = handle_(batch, first);
+      } catch (...) {
+        failure_ = std::current_exception();
+      }
+      batch.clear();
+      std::lock_guard lock(mutex_);
+      more_ = more_ && more;
+    }
+  }
+
+  BatchHandler handle_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  PacketList next_;
+  uint64_t first_ = 0;
+  bool waiting_ = false;
+  bool done_ = false;
+  bool more_ = true;
+  std::exception_ptr failure_;
+  std::thread thread_;  // last: it starts on the members above
+};
 
 bool isRegularFile(const std::string& fileName) {
   struct stat info {};
@@ -189,8 +302,19 @@ int runAnalyse(const AnalyseArgs& args) {
     return written = spoolBatch(batch, *spool);
   };
 
+  const size_t joinedPackets = 16384 * size_t{std::max(analyser.threads, 4u)};
+  // With more than one thread the next batch is read while one is analysed.
+  std::optional<BackgroundHandler> background;
+  if (analyser.threads > 1) background.emplace(analyseAndKeep);
+  BatchJoiner joiner(joinedPackets, [&](PacketList& batch, uint64_t first) {
+    return background ? background->hand(batch, first) : analyseAndKeep(batch, first);
+  });
+  const auto join = [&](PacketList& batch, uint64_t first) { return joiner.add(batch, first); };
   analyser.StartBatches();
-  if (readInput(args.file, host, args.input, analyseAndKeep) == 0) {
+  const bool loaded = readInput(args.file, host, args.input, join) != 0;
+  if (loaded) joiner.flush();
+  if (background) background->finish();
+  if (!loaded) {
     if (written)
       printError(args.file + ": ничего не загружено");
     else
@@ -204,9 +328,14 @@ int runAnalyse(const AnalyseArgs& args) {
     if (lines && !lines->clear()) {
       written = false;
     } else if (rereadable) {
-      if (readInput(args.file, host, args.input, analyse) == 0) return kExitFailure;
+      BatchJoiner again(joinedPackets, analyse);
+      const auto joinAgain = [&](PacketList& batch, uint64_t first) {
+        return again.add(batch, first);
+      };
+      if (readInput(args.file, host, args.input, joinAgain) == 0) return kExitFailure;
+      again.flush();
     } else if (spool) {
-      if (!readSpool(*spool, analyse)) written = false;
+      if (!readSpool(*spool, joinedPackets, analyse)) written = false;
     } else {
       analyse(firstBatch, 0);
     }
