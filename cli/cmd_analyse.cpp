@@ -150,12 +150,14 @@ class BatchJoiner {
       : packets_(packets), handle_(std::move(handle)) {}
 
   bool add(PacketList& batch, uint64_t first) {
-    for (const PACKET& packet : batch) bytes_ += packet.length;
     if (pending_.empty()) {
-      pending_ = std::move(batch);
       first_ = first;
-    } else {
-      for (PACKET& packet : batch) pending_.push_back(std::move(packet));
+      // Room for the batch that makes it full, so that it never moves.
+      pending_.reserve(packets_ + batch.size());
+    }
+    for (PACKET& packet : batch) {
+      bytes_ += packet.length;
+      pending_.push_back(std::move(packet));
     }
     if (pending_.size() < packets_ && bytes_ < kMaxBytes) return true;
     return flush();
@@ -183,7 +185,8 @@ class BackgroundHandler {
  public:
   explicit BackgroundHandler(BatchHandler handle)
       : handle_(std::move(handle)), thread_([this] { loop(); }) {}
-  ~BackgroundHandler() { finish(); }
+  // An exception under way (the reading's) wins over the handler's.
+  ~BackgroundHandler() { stop(); }
   BackgroundHandler(const BackgroundHandler&) = delete;
   BackgroundHandler& operator=(const BackgroundHandler&) = delete;
 
@@ -202,17 +205,21 @@ class BackgroundHandler {
   // Waits for every batch handed on; false when one was refused. An exception
   // of the handler comes out here, on the caller's thread.
   bool finish() {
+    stop();
+    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+    return more_;
+  }
+
+ private:
+  void stop() noexcept {
     {
       std::lock_guard lock(mutex_);
       done_ = true;
       changed_.notify_all();
     }
     if (thread_.joinable()) thread_.join();
-    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
-    return more_;
   }
 
- private:
   void loop() {
     PacketList batch;
     for (;;) {
