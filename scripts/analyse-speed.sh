@@ -5,7 +5,8 @@
 # Usage: analyse-speed.sh CLI [PACKETS] [BASE_CLI] [BASE_PACKETS] [PEER_PACKETS] [REPEATS]
 # BASE_CLI: an older build that reads at most 800,000,000 bytes, measured on
 # the first BASE_PACKETS packets of the same file; tshark on the first
-# PEER_PACKETS. Compare them per packet. The file goes to TMPDIR (or /tmp).
+# PEER_PACKETS (0: not at all). Compare them per packet. The file goes to
+# TMPDIR (or /tmp).
 set -eu
 cli=$1
 packets=${2:-5000000}
@@ -78,7 +79,7 @@ run() {
 run "one thread" "$packets" "$cli" analyse --no-progress --threads 1 "$file"
 run "two threads" "$packets" "$cli" analyse --no-progress --threads 2 "$file"
 [ -n "$base" ] && run "before, one thread, first $basePackets" "$basePackets" "$base" analyse "$baseFile"
-command -v tshark >/dev/null &&
+[ "$peerPackets" -gt 0 ] && command -v tshark >/dev/null &&
   run "tshark -qz io,phs, first $peerPackets" "$peerPackets" tshark -r "$peerFile" -qz io,phs
 # Reading alone, for what analysing adds.
 run "info (reading only)" "$packets" "$cli" info --no-progress "$file"
