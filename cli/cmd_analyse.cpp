@@ -278,6 +278,7 @@ int runAnalyse(const AnalyseArgs& args) {
     return kExitFailure;
   }
   analyser.threads = args.threads == 0 ? UsableCores() : args.threads;
+  analyser.keepLayers = args.layers;
 
   // The layer lines wait in a file until the tree, which needs every packet, is printed.
   std::optional<ScratchFile> lines;
@@ -312,7 +313,11 @@ int runAnalyse(const AnalyseArgs& args) {
   const size_t joinedPackets = 16384 * size_t{std::max(analyser.threads, 4u)};
   // With more than one thread the next batch is read while one is analysed.
   std::optional<BackgroundHandler> background;
-  if (analyser.threads > 1) background.emplace(analyseAndKeep);
+  if (analyser.threads > 1) {
+    background.emplace(analyseAndKeep);
+    // The reading shares a core with one of the threads.
+    analyser.piecesPerThread = 4;
+  }
   BatchJoiner joiner(joinedPackets, [&](PacketList& batch, uint64_t first) {
     return background ? background->hand(batch, first) : analyseAndKeep(batch, first);
   });

@@ -66,7 +66,8 @@ void TPrAnalizer::StartBatches(std::optional<uint8_t> fcsLength) {
 
 int TPrAnalizer::AnalizeBatch(PacketList& batch) {
   const size_t pieces =
-      std::clamp<size_t>(batch.size() / kMinPiecePackets, 1, std::max(threads, 1u));
+      std::clamp<size_t>(batch.size() / kMinPiecePackets, 1,
+                         size_t{std::max(threads, 1u)} * std::max(piecesPerThread, 1u));
   std::vector<size_t> starts;
   for (size_t p = 1; p < pieces; ++p) starts.push_back(batch.size() * p / pieces);
   return AnalizeBatch(batch, starts);
@@ -125,7 +126,7 @@ void TPrAnalizer::RunSequential(PacketList& list, size_t from, const TAnalyserSt
     PACKET& packet = list[i];
     const size_t n = finder.Analyse(packet, fcs16Passed[i] != 0, &tree_, layers);
     // Replaces the layers of an earlier run, reusing their room when the count is the same.
-    packet.setLayers(std::span(layers.data(), n));
+    if (keepLayers) packet.setLayers(std::span(layers.data(), n));
   }
   carried_ = finder.state;
 }

@@ -59,6 +59,12 @@ class TPrAnalizer {
   // calling thread; with more, a list long enough is split into contiguous
   // pieces, one per thread, whose results are made exactly those of the loop.
   unsigned threads = 1;
+  // Pieces of a list or batch for each thread, taken in turn: more than one
+  // lets a thread that shares its core with other work do fewer of them.
+  unsigned piecesPerThread = 1;
+  // Whether every packet keeps its layers; without, a run only counts the
+  // tree and spares an allocation per packet.
+  bool keepLayers = true;
   // Packets at the head of every piece whose state is kept to settle the
   // piece against the one before it; also how many packets before a piece
   // are run first to guess its starting state.

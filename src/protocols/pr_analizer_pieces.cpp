@@ -45,6 +45,17 @@ void JoinAll(std::vector<std::thread>& threads) {
   for (std::thread& t : threads) t.join();
 }
 
+// Starts `workers` threads [first, workers) that take the pieces in turn and
+// run work(p) on each; a thread that finishes early takes the next.
+template <typename Work>
+std::vector<std::thread> StartWorkers(size_t first, size_t workers, size_t pieces,
+                                      std::atomic<size_t>& next, const Work& work) {
+  const auto take = [&next, pieces, &work](size_t) {
+    for (size_t p; (p = next.fetch_add(1, std::memory_order_relaxed)) < pieces;) work(p);
+  };
+  return StartPieces(first, workers, take);
+}
+
 }  // namespace
 
 unsigned UsableCores() noexcept {
@@ -70,9 +81,12 @@ std::vector<uint8_t> TPrAnalizer::CheckFcs(const PacketList& list, std::span<con
     }
     failing[p] = fails;
   };
-  std::vector<std::thread> threads = StartPieces(1, bounds.size() - 1, check);
-  check(0);
-  JoinAll(threads);
+  const size_t pieces = bounds.size() - 1;
+  std::atomic<size_t> next{0};
+  std::vector<std::thread> started =
+      StartWorkers(1, std::min<size_t>(pieces, std::max(threads, 1u)), pieces, next, check);
+  for (size_t p; (p = next.fetch_add(1, std::memory_order_relaxed)) < pieces;) check(p);
+  JoinAll(started);
   for (uint32_t f : failing) fcsFailures_ += f;
   return passed16;
 }
@@ -122,7 +136,8 @@ void TPrAnalizer::RunPieces(PacketList& list, std::span<const size_t> bounds,
         PACKET& packet = list[bounds[p] + j];
         const size_t n = finder.Analyse(packet, fcs16Passed[bounds[p] + j] != 0,
                                         j >= head ? &r.tail : nullptr, layers);
-        packet.setLayers(std::span(layers.data(), n));
+        // The head's layers are counted in the tree when the piece settles.
+        if (keepLayers || j < head) packet.setLayers(std::span(layers.data(), n));
         if ((j & 255) == 255) r.done.store(j + 1, std::memory_order_relaxed);
       }
       if (p > 0 && j <= head) r.head.push_back(finder.state);
@@ -139,7 +154,9 @@ void TPrAnalizer::RunPieces(PacketList& list, std::span<const size_t> bounds,
     finishedChanged.notify_one();
   };
 
-  std::vector<std::thread> threads = StartPieces(0, pieces, work);
+  std::atomic<size_t> next{0};
+  std::vector<std::thread> started =
+      StartWorkers(0, std::min<size_t>(pieces, std::max(threads, 1u)), pieces, next, work);
   // The calling thread reports progress and passes a stop on, as the plain
   // loop does, until every piece is done.
   for (;;) {
@@ -155,7 +172,7 @@ void TPrAnalizer::RunPieces(PacketList& list, std::span<const size_t> bounds,
     progress(static_cast<int>(std::min<uint64_t>(done * 100 / batchPackets_, 100)), progressUser);
     if (!running) stop = true;
   }
-  JoinAll(threads);
+  JoinAll(started);
   if (progress && !stop) progress(100, progressUser);
   if (failure) std::rethrow_exception(failure);
 

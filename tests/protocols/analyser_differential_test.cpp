@@ -157,6 +157,10 @@ TEST(AnalyserBatches, BatchesGiveTheWholeListRun) {
       EXPECT_EQ(AnalyseInBatches(a, list, size, rng), whole)
           << "trial " << trial << ", batches of " << size << "\n"
           << texts[0] << texts[1];
+    // The tree alone, without keeping the layers.
+    a.keepLayers = false;
+    for (PACKET& p : list) p.clearLayers();
+    EXPECT_EQ(AnalyseInBatches(a, list, 5, rng).tree, whole.tree) << "trial " << trial;
   }
 }
 
