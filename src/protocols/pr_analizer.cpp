@@ -9,8 +9,10 @@ namespace pakscope {
 
 namespace {
 
-// Below this many packets a piece costs more in threads and settling than it saves.
-constexpr size_t kMinPiecePackets = 16384;
+// Below this many packets a piece costs more in threads and settling than it
+// saves. Small enough that a batch of a file read in pieces (20,000 packets)
+// is still split.
+constexpr size_t kMinPiecePackets = 4096;
 
 }  // namespace
 
@@ -42,35 +44,62 @@ TRunSettings TPrAnalizer::settings() const noexcept {
 }
 
 int TPrAnalizer::AnalizePackets(PacketList& list) {
-  const size_t pieces =
-      std::clamp<size_t>(list.size() / kMinPiecePackets, 1, std::max(threads, 1u));
-  std::vector<size_t> starts;
-  for (size_t p = 1; p < pieces; ++p) starts.push_back(list.size() * p / pieces);
-  return AnalizePackets(list, starts);
+  StartBatches();
+  return AnalizeBatch(list);
 }
 
 int TPrAnalizer::AnalizePackets(PacketList& list, std::span<const size_t> pieceStarts) {
+  // A run starts from the same state whatever ran before, so that it can be
+  // split: nothing of an earlier run, the header size included, carries over.
+  StartBatches();
+  return AnalizeBatch(list, pieceStarts);
+}
+
+void TPrAnalizer::StartBatches(std::optional<uint8_t> fcsLength) {
+  tree_.clear();
+  carried_ = {};
+  packetCount_ = 0;
+  fcsFailures_ = 0;
+  fcsDecided_ = fcsLength.has_value();
+  if (fcsLength) fcsLength_ = *fcsLength;
+}
+
+int TPrAnalizer::AnalizeBatch(PacketList& batch) {
+  const size_t pieces =
+      std::clamp<size_t>(batch.size() / kMinPiecePackets, 1,
+                         size_t{std::max(threads, 1u)} * std::max(piecesPerThread, 1u));
+  std::vector<size_t> starts;
+  for (size_t p = 1; p < pieces; ++p) starts.push_back(batch.size() * p / pieces);
+  return AnalizeBatch(batch, starts);
+}
+
+int TPrAnalizer::AnalizeBatch(PacketList& batch, std::span<const size_t> pieceStarts) {
   running = true;
   if (!loaded) return 1;
 
-  // Every packet: the per-run tables grow with the list. A list is bounded by
-  // the 800,000,000 bytes of a file, far below 2^32 packets.
-  packetCount_ = static_cast<uint32_t>(std::min<size_t>(list.size(), UINT32_MAX));
+  batchPackets_ = batch.size();
   std::vector<size_t> bounds{0};
   for (size_t start : pieceStarts)
-    if (start > bounds.back() && start < packetCount_) bounds.push_back(start);
-  bounds.push_back(packetCount_);
+    if (start > bounds.back() && start < batchPackets_) bounds.push_back(start);
+  bounds.push_back(batchPackets_);
 
-  const std::vector<uint8_t> fcs16Passed = CheckFcs(list, bounds);
-  tree_.clear();
-  // A run starts from the same state whatever ran before, so that it can be
-  // split: nothing of an earlier run, the header size included, carries over.
-  const TAnalyserState start;
-  if (bounds.size() <= 2 || packetCount_ == 0)
-    RunSequential(list, 0, start, fcs16Passed);
+  const std::vector<uint8_t> fcs16Passed = CheckFcs(batch, bounds);
+  packetCount_ += batchPackets_;
+  if (!fcsDecided_) {
+    fcsLength_ = fcsLengthOfInput();
+    fcsDecided_ = true;
+  }
+  if (bounds.size() <= 2 || batchPackets_ == 0)
+    RunSequential(batch, 0, carried_, fcs16Passed);
   else
-    RunPieces(list, bounds, fcs16Passed);
+    RunPieces(batch, bounds, fcs16Passed);
   return 0;
+}
+
+uint8_t TPrAnalizer::FcsLengthFor(uint64_t failures, uint64_t packets) const noexcept {
+  if (packets > 0 && static_cast<double>(failures) * 100.0 / static_cast<double>(packets) > 75.0)
+    return 0;
+  return useFcs32 ? 4 : 2;
 }
 
 void TPrAnalizer::RunSequential(PacketList& list, size_t from, const TAnalyserState& state,
@@ -78,26 +107,28 @@ void TPrAnalizer::RunSequential(PacketList& list, size_t from, const TAnalyserSt
   TLayerFinder finder(decoded_, filter_, tables_, settings());
   finder.state = state;
   std::array<TPacketProtInfo, kMaxLayers> layers;
-  for (size_t i = from; i < packetCount_; ++i) {
+  for (size_t i = from; i < batchPackets_; ++i) {
     if (progress) {
-      progress(static_cast<int>((uint64_t{i} * 100 + 100) / packetCount_), progressUser);
+      progress(static_cast<int>((uint64_t{i} * 100 + 100) / batchPackets_), progressUser);
       // The callback lets events run; should the list have shrunk meanwhile,
       // the run ends rather than read packets that are gone.
-      if (list.size() < packetCount_) {
-        packetCount_ = static_cast<uint32_t>(list.size());
-        if (i >= packetCount_) break;
+      if (list.size() < batchPackets_) {
+        packetCount_ -= batchPackets_ - list.size();
+        batchPackets_ = list.size();
+        if (i >= batchPackets_) break;
       }
       if (!running) {
         // The packets not reached keep no layers of an earlier run.
-        for (size_t rest = i; rest < packetCount_; ++rest) list[rest].clearLayers();
+        for (size_t rest = i; rest < batchPackets_; ++rest) list[rest].clearLayers();
         break;
       }
     }
     PACKET& packet = list[i];
     const size_t n = finder.Analyse(packet, fcs16Passed[i] != 0, &tree_, layers);
     // Replaces the layers of an earlier run, reusing their room when the count is the same.
-    packet.setLayers(std::span(layers.data(), n));
+    if (keepLayers) packet.setLayers(std::span(layers.data(), n));
   }
+  carried_ = finder.state;
 }
 
 }  // namespace pakscope

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -58,6 +59,12 @@ class TPrAnalizer {
   // calling thread; with more, a list long enough is split into contiguous
   // pieces, one per thread, whose results are made exactly those of the loop.
   unsigned threads = 1;
+  // Pieces of a list or batch for each thread, taken in turn: more than one
+  // lets a thread that shares its core with other work do fewer of them.
+  unsigned piecesPerThread = 1;
+  // Whether every packet keeps its layers; without, a run only counts the
+  // tree and spares an allocation per packet.
+  bool keepLayers = true;
   // Packets at the head of every piece whose state is kept to settle the
   // piece against the one before it; also how many packets before a piece
   // are run first to guess its starting state.
@@ -69,6 +76,22 @@ class TPrAnalizer {
   // the list or out of order are passed over), each piece on a thread.
   int AnalizePackets(PacketList& list, std::span<const size_t> pieceStarts);
 
+  // A run over an input that comes in consecutive batches (a file read piece
+  // by piece): every batch goes on from the state, the tree and the packet
+  // count the batches before it left, so that the layers and the tree are
+  // those of one run over the whole list. Whether packets end in a frame check
+  // sequence is decided over the whole input, which the first batch cannot
+  // know: without a length StartBatches takes it from the first batch, and
+  // when fcsLengthOfInput() differs from fcsLength() after the last batch the
+  // batches must be run again from StartBatches(fcsLengthOfInput()).
+  void StartBatches(std::optional<uint8_t> fcsLength = std::nullopt);
+  // 0 when the batch was done or stopped (a stop leaves the run unfinished), 1
+  // when nothing is loaded. The batch is split into pieces as a list is.
+  int AnalizeBatch(PacketList& batch);
+  int AnalizeBatch(PacketList& batch, std::span<const size_t> pieceStarts);
+  // The length the frame check sequences of every packet so far call for.
+  uint8_t fcsLengthOfInput() const noexcept { return FcsLengthFor(fcsFailures_, packetCount_); }
+
   const ProtocolTables& protocols() const noexcept { return tables_; }
   size_t protocolCount() const noexcept { return tables_.count(); }
   // The name as the user reads it (UTF-8).
@@ -78,16 +101,20 @@ class TPrAnalizer {
 
   // Results of the last run.
   std::span<const TProtocolNode> tree() const noexcept { return tree_.nodes(); }
-  uint32_t packetCount() const noexcept { return packetCount_; }
+  uint64_t packetCount() const noexcept { return packetCount_; }
   uint8_t fcsLength() const noexcept { return fcsLength_; }
 
  private:
   // Checks every packet's frame check sequence, the pieces between `bounds`
-  // on threads of their own, sets fcsLength_ and returns the FCS-16 results.
+  // on threads of their own, counts the failures into fcsFailures_ and
+  // returns the FCS-16 results.
   std::vector<uint8_t> CheckFcs(const PacketList& list, std::span<const size_t> bounds);
+  // No frame check sequence when more than 75 % of the packets fail it.
+  uint8_t FcsLengthFor(uint64_t failures, uint64_t packets) const noexcept;
   TRunSettings settings() const noexcept;
-  // The plain loop over packets [from, packetCount_) from `state` into tree_:
-  // progress once per packet, a stop ends it before the next packet.
+  // The plain loop over packets [from, batchPackets_) from `state` into tree_,
+  // leaving its final state in carried_: progress once per packet, a stop
+  // ends it before the next packet.
   void RunSequential(PacketList& list, size_t from, const TAnalyserState& state,
                      std::span<const uint8_t> fcs16Passed);
   void RunPieces(PacketList& list, std::span<const size_t> bounds,
@@ -99,8 +126,12 @@ class TPrAnalizer {
   size_t count_ = 0;
 
   TTreeBuilder tree_;
-  uint32_t packetCount_ = 0;
+  TAnalyserState carried_;    // the state after the packets done so far
+  uint64_t packetCount_ = 0;  // every batch's packets
+  uint64_t fcsFailures_ = 0;
+  size_t batchPackets_ = 0;  // the batch in hand
   uint8_t fcsLength_ = 0;
+  bool fcsDecided_ = false;
 };
 
 // Cores this process may run on, at most 16: the threads of a run by default.

@@ -45,6 +45,17 @@ void JoinAll(std::vector<std::thread>& threads) {
   for (std::thread& t : threads) t.join();
 }
 
+// Starts `workers` threads [first, workers) that take the pieces in turn and
+// run work(p) on each; a thread that finishes early takes the next.
+template <typename Work>
+std::vector<std::thread> StartWorkers(size_t first, size_t workers, size_t pieces,
+                                      std::atomic<size_t>& next, const Work& work) {
+  const auto take = [&next, pieces, &work](size_t) {
+    for (size_t p; (p = next.fetch_add(1, std::memory_order_relaxed)) < pieces;) work(p);
+  };
+  return StartPieces(first, workers, take);
+}
+
 }  // namespace
 
 unsigned UsableCores() noexcept {
@@ -57,7 +68,7 @@ unsigned UsableCores() noexcept {
 }
 
 std::vector<uint8_t> TPrAnalizer::CheckFcs(const PacketList& list, std::span<const size_t> bounds) {
-  std::vector<uint8_t> passed16(packetCount_, 0);
+  std::vector<uint8_t> passed16(batchPackets_, 0);
   std::vector<uint32_t> failing(bounds.size() - 1, 0);
   const auto check = [&](size_t p) {
     uint32_t fails = 0;
@@ -70,13 +81,13 @@ std::vector<uint8_t> TPrAnalizer::CheckFcs(const PacketList& list, std::span<con
     }
     failing[p] = fails;
   };
-  std::vector<std::thread> threads = StartPieces(1, bounds.size() - 1, check);
-  check(0);
-  JoinAll(threads);
-  uint64_t fails = 0;
-  for (uint32_t f : failing) fails += f;
-  fcsLength_ = useFcs32 ? 4 : 2;
-  if (packetCount_ > 0 && static_cast<double>(fails) * 100.0 / packetCount_ > 75.0) fcsLength_ = 0;
+  const size_t pieces = bounds.size() - 1;
+  std::atomic<size_t> next{0};
+  std::vector<std::thread> started =
+      StartWorkers(1, std::min<size_t>(pieces, std::max(threads, 1u)), pieces, next, check);
+  for (size_t p; (p = next.fetch_add(1, std::memory_order_relaxed)) < pieces;) check(p);
+  JoinAll(started);
+  for (uint32_t f : failing) fcsFailures_ += f;
   return passed16;
 }
 
@@ -95,6 +106,7 @@ void TPrAnalizer::RunPieces(PacketList& list, std::span<const size_t> bounds,
                             std::span<const uint8_t> fcs16Passed) {
   const size_t pieces = bounds.size() - 1;
   const size_t headLength = settlePackets;
+  const TAnalyserState start = carried_;
   std::vector<PieceResult> results(pieces);
   std::atomic<bool> stop{false};
   std::mutex mutex;
@@ -106,6 +118,7 @@ void TPrAnalizer::RunPieces(PacketList& list, std::span<const size_t> bounds,
     PieceResult& r = results[p];
     try {
       TLayerFinder finder(decoded_, filter_, tables_, settings());
+      if (p == 0) finder.state = start;
       std::array<TPacketProtInfo, kMaxLayers> layers;
       // The first piece starts from the true state and counts into its tree
       // exactly as the plain loop would; the others guess their starting
@@ -123,7 +136,8 @@ void TPrAnalizer::RunPieces(PacketList& list, std::span<const size_t> bounds,
         PACKET& packet = list[bounds[p] + j];
         const size_t n = finder.Analyse(packet, fcs16Passed[bounds[p] + j] != 0,
                                         j >= head ? &r.tail : nullptr, layers);
-        packet.setLayers(std::span(layers.data(), n));
+        // The head's layers are counted in the tree when the piece settles.
+        if (keepLayers || j < head) packet.setLayers(std::span(layers.data(), n));
         if ((j & 255) == 255) r.done.store(j + 1, std::memory_order_relaxed);
       }
       if (p > 0 && j <= head) r.head.push_back(finder.state);
@@ -140,7 +154,9 @@ void TPrAnalizer::RunPieces(PacketList& list, std::span<const size_t> bounds,
     finishedChanged.notify_one();
   };
 
-  std::vector<std::thread> threads = StartPieces(0, pieces, work);
+  std::atomic<size_t> next{0};
+  std::vector<std::thread> started =
+      StartWorkers(0, std::min<size_t>(pieces, std::max(threads, 1u)), pieces, next, work);
   // The calling thread reports progress and passes a stop on, as the plain
   // loop does, until every piece is done.
   for (;;) {
@@ -153,10 +169,10 @@ void TPrAnalizer::RunPieces(PacketList& list, std::span<const size_t> bounds,
     if (!progress) continue;
     uint64_t done = 0;
     for (const PieceResult& r : results) done += r.done.load(std::memory_order_relaxed);
-    progress(static_cast<int>(std::min<uint64_t>(done * 100 / packetCount_, 100)), progressUser);
+    progress(static_cast<int>(std::min<uint64_t>(done * 100 / batchPackets_, 100)), progressUser);
     if (!running) stop = true;
   }
-  JoinAll(threads);
+  JoinAll(started);
   if (progress && !stop) progress(100, progressUser);
   if (failure) std::rethrow_exception(failure);
 
@@ -169,7 +185,14 @@ void TPrAnalizer::RunPieces(PacketList& list, std::span<const size_t> bounds,
     list[i].setLayers(std::span(layers.data(), n));
   };
   finder.state = results[0].end;
-  tree_ = std::move(results[0].tail);
+  // The first piece counted into a tree of its own; one that does not fit
+  // after the earlier batches' would have cut packets short.
+  if (tree_.nodes().empty()) {
+    tree_ = std::move(results[0].tail);
+  } else if (!tree_.Merge(results[0].tail)) {
+    RunSequential(list, 0, start, fcs16Passed);
+    return;
+  }
   size_t exactEnd = results[0].done;
   bool stopped = exactEnd < bounds[1];
   for (size_t p = 1; p < pieces && !stopped; ++p) {
@@ -200,8 +223,9 @@ void TPrAnalizer::RunPieces(PacketList& list, std::span<const size_t> bounds,
     exactEnd = b + done;
     stopped = done < bounds[p + 1] - b;
   }
+  carried_ = finder.state;
   // A stopped run keeps what the plain loop would have done so far.
-  for (size_t i = exactEnd; i < packetCount_; ++i) list[i].clearLayers();
+  for (size_t i = exactEnd; i < batchPackets_; ++i) list[i].clearLayers();
 }
 
 }  // namespace pakscope

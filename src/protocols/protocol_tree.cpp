@@ -9,7 +9,7 @@ std::string ProtocolNodeLabel(const TPrAnalizer& analyser, const TProtocolNode& 
   if (analyser.absoluteCounts) {
     count = std::to_string(node.count);
   } else {
-    const uint32_t total = analyser.packetCount();
+    const uint64_t total = analyser.packetCount();
     const uint64_t percent = total == 0 ? 0 : uint64_t{node.count} * 100 / total;
     count = (percent == 0 ? std::string("<1") : std::to_string(percent)) + "%";
   }

@@ -7,13 +7,6 @@
 namespace pakscope::test {
 namespace {
 
-std::vector<uint8_t> WithFcs16(std::vector<uint8_t> bytes) {
-  const uint16_t fcs = ComputeFcs16(bytes);
-  bytes.push_back(static_cast<uint8_t>(fcs));
-  bytes.push_back(static_cast<uint8_t>(fcs >> 8));
-  return bytes;
-}
-
 std::vector<uint8_t> Zeros(size_t n) {
   return std::vector<uint8_t>(n, 0);
 }

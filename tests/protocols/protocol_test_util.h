@@ -10,6 +10,7 @@
 #include "packets/packet.h"
 #include "protocols/cp1251.h"
 #include "protocols/description_compiler.h"
+#include "protocols/fcs.h"
 #include "protocols/pr_analizer.h"
 #include "support/recording_host.h"
 
@@ -51,6 +52,14 @@ inline TPrAnalizer MakeAnalyser(std::span<const std::string_view> descriptions) 
 
 inline TPrAnalizer MakeAnalyser(std::initializer_list<std::string_view> descriptions) {
   return MakeAnalyser(std::span(descriptions.begin(), descriptions.size()));
+}
+
+// The bytes with their FCS-16 appended, as a sound frame ends.
+inline std::vector<uint8_t> WithFcs16(std::vector<uint8_t> bytes) {
+  const uint16_t fcs = ComputeFcs16(bytes);
+  bytes.push_back(static_cast<uint8_t>(fcs));
+  bytes.push_back(static_cast<uint8_t>(fcs >> 8));
+  return bytes;
 }
 
 inline PACKET Packet(std::initializer_list<int> bytes) {
