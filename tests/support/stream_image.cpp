@@ -10,13 +10,14 @@
 
 namespace pakscope::test {
 
-Streamed streamImage(const Bytes& image, PacketFileKind kind, size_t piece, bool sized) {
+Streamed streamImage(const Bytes& image, PacketFileKind kind, size_t piece, bool sized,
+                     uint64_t missing) {
   TempDir dir;
   writeFile(dir.file("image"), image);
   FileHandle file(::open(dir.file("image").c_str(), O_RDONLY));
   RecordingHost host;
   PacketStream stream(file.get(), kind,
-                      sized ? std::optional<uint64_t>(image.size()) : std::nullopt, piece);
+                      sized ? std::optional<uint64_t>(image.size() + missing) : std::nullopt, piece);
   Streamed out;
   out.started = stream.start(host);
   PacketList batch;
@@ -24,6 +25,7 @@ Streamed streamImage(const Bytes& image, PacketFileKind kind, size_t piece, bool
     for (const PACKET& p : batch) out.packets.emplace_back(p.bytes().begin(), p.bytes().end());
   out.details = stream.details();
   out.messages = host.messages.size();
+  out.shortened = stream.shortened();
   return out;
 }
 
