@@ -126,7 +126,11 @@ bool PacketOutput::refused() const {
 }
 
 void PacketOutput::write(std::span<const PACKET> packets) {
-  for (const PACKET& p : packets) {
+  // Counted packet by packet, so that what goes out before a refusal does
+  // not depend on where the input's batches happen to end.
+  size_t writable = packets.size();
+  for (size_t i = 0; i < packets.size(); ++i) {
+    const PACKET& p = packets[i];
     longest_ = std::max(longest_, p.length);
     if (!p.hasLinkType) {
       ++linkTypes_.without;
@@ -134,24 +138,25 @@ void PacketOutput::write(std::span<const PACKET> packets) {
       seenType_[p.linkType] = true;
       linkTypes_.types.push_back(p.linkType);
     }
+    if (writable == packets.size() && refused()) writable = i;
   }
   packets_ += packets.size();
-  if (packets.empty() || unwritable_ || refused()) return;
+  packets = packets.first(writable);
+  if (packets.empty() || unwritable_) return;
   if (sink_ == nullptr) {
     open(packets.front());
     if (unwritable_) return;
   }
   if (!sink_->ok()) return;
-  if (!holding_) return encode(packets);
   // Packet by packet while held, to let go of the bytes soon after the bound.
   for (size_t i = 0; i < packets.size(); ++i) {
+    if (!holding_) return encode(packets.subspan(i));
     encode(packets.subspan(i, 1));
     if (sink_->held() > kHoldBack) {
-      // The header leaves memory now: it declares the longest packet seen.
-      declareSnapLength(longest_);
+      // The header leaves memory now: it declares the longest packet gone out.
+      declareSnapLength(longestWritten_);
       holding_ = false;
       sink_->release();
-      return encode(packets.subspan(i + 1));
     }
   }
 }
@@ -181,6 +186,7 @@ void PacketOutput::open(const PACKET& first) {
 }
 
 void PacketOutput::encode(std::span<const PACKET> packets) {
+  for (const PACKET& packet : packets) longestWritten_ = std::max(longestWritten_, packet.length);
   if (encoder_) return encoder_->write(packets);
   for (const PACKET& packet : packets) sink_->write(packet.bytes());
 }

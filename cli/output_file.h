@@ -69,6 +69,7 @@ class PacketOutput {
   uint32_t declared_ = 0xFFFF;  // the snap length the pcap header says
   uint64_t packets_ = 0;
   uint32_t longest_ = 0;
+  uint32_t longestWritten_ = 0;  // of the packets handed to the sink so far
   ListLinkTypes linkTypes_;
   std::vector<bool> seenType_ = std::vector<bool>(65536);
 };
