@@ -24,29 +24,27 @@ TEST(CliMemory, AnOpenOverTheBudgetIsRefusedUpFront) {
     SCOPED_TRACE(command);
     std::vector<std::string> args{command, dir.file("in.qpk"), dir.file("out.lqpk")};
     if (std::string_view(command) == "cut") args.insert(args.end(), {"--start", "1"});
-    const CliRun run = runCliAfter("PAKSCOPE_MEMORY_LIMIT=4000 ", args);
+    EXPECT_EQ(runCliAfter("PAKSCOPE_MEMORY_LIMIT=4000 ", args).exitCode, 0);
     std::filesystem::remove(dir.file("out.lqpk"));
-    // pad without --to loads the file to find its longest packet.
-    if (std::string_view(command) != "pad") {
-      EXPECT_EQ(run.exitCode, 0);
-      continue;
-    }
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("pakscope-cli: Ошибка: Недостаточно памяти для операции «Открытие "
-                           "файла»."),
-              std::string::npos)
-        << run.err;
-    EXPECT_NE(run.err.find(kAdvice), std::string::npos);
-    EXPECT_EQ(run.out.find("Всего пакетов"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(dir.file("out.lqpk")));
   }
+  // Standard input cannot be read twice: pad without --to loads it whole.
+  const std::vector<std::string> convert{"pad", "-", dir.file("out.lqpk")};
+  const CliRun run = runCliReading(dir.file("in.qpk"), convert, "PAKSCOPE_MEMORY_LIMIT=4000 ");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("pakscope-cli: Ошибка: Недостаточно памяти для операции «Открытие "
+                         "файла»."),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find(kAdvice), std::string::npos);
+  EXPECT_EQ(run.out.find("Всего пакетов"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out.lqpk")));
   // Room for the file's bytes, and not a byte more: the same file loads.
   const auto size = std::filesystem::file_size(dir.file("in.qpk"));
-  const std::vector<std::string> convert{"pad", dir.file("in.qpk"), dir.file("out.lqpk")};
-  EXPECT_EQ(runCliAfter("PAKSCOPE_MEMORY_LIMIT=" + std::to_string(size) + " ", convert).exitCode,
-            0);
-  EXPECT_EQ(
-      runCliAfter("PAKSCOPE_MEMORY_LIMIT=" + std::to_string(size - 1) + " ", convert).exitCode, 1);
+  const auto limited = [&](const std::string& limit) {
+    return runCliReading(dir.file("in.qpk"), convert, "PAKSCOPE_MEMORY_LIMIT=" + limit + " ");
+  };
+  EXPECT_EQ(limited(std::to_string(size)).exitCode, 0);
+  EXPECT_EQ(limited(std::to_string(size - 1)).exitCode, 1);
   // K, M and G count 1024, 1024² and 1024³ bytes; anything else stops the
   // program at start instead of being read as its leading digits.
   const struct {
@@ -55,11 +53,12 @@ TEST(CliMemory, AnOpenOverTheBudgetIsRefusedUpFront) {
   } limits[] = {{"5K", 1},  {"6K", 0},  {"1M", 0}, {"1G", 0}, {"' 7k '", 0},
                 {"1e9", 2}, {"6KB", 2}, {"K", 2},  {"-5", 2}, {"18014398509481984K", 2}};
   for (const auto& l : limits) {
-    const CliRun run = runCliAfter("PAKSCOPE_MEMORY_LIMIT=" + std::string(l.limit) + " ", convert);
-    EXPECT_EQ(run.exitCode, l.exitCode) << l.limit << run.err;
+    const CliRun limitedRun = limited(l.limit);
+    EXPECT_EQ(limitedRun.exitCode, l.exitCode) << l.limit << limitedRun.err;
     if (l.exitCode == 2) {
-      EXPECT_NE(run.err.find("ожидается целое число байт, можно с K, M или G"), std::string::npos)
-          << run.err;
+      EXPECT_NE(limitedRun.err.find("ожидается целое число байт, можно с K, M или G"),
+                std::string::npos)
+          << limitedRun.err;
     }
   }
 }
@@ -68,7 +67,7 @@ TEST(CliMemory, ALoadThatRunsOutOfMemoryEndsWithTheMessage) {
   if (kAddressSanitizer) GTEST_SKIP() << kNoRlimitUnderSanitizer;
   // 32 MB of zeros are 16 million empty QPK records: a few hundred megabytes
   // of list from a file whose size passes the check before the load (pad
-  // loads it whole).
+  // finds no packet longer than 0 bytes to pad to and loads it whole).
   TempDir dir;
   const std::string zeros = dir.file("zeros.qpk");
   writeFile(zeros, Bytes{});

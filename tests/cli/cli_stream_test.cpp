@@ -12,6 +12,7 @@
 #include "support/capture_files.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
+#include "tools/packet_processing.h"
 #include "tools/sequence_search.h"
 #include "tools/statistics.h"
 
@@ -59,6 +60,8 @@ TEST(CliStream, CommandsGiveWhatAWholeLoadGives) {
     for (const PACKET& p : loaded)
       if (p.length == loaded[0].length) sameLength.push_back(p.clone());
     ASSERT_TRUE(SavePacketFile(sameLength, dir.file("selected.lqpk"), SaveFormat::Lqpk));
+    const auto padded = PadPackets(loaded, MaxPacketLength(loaded), 0);
+    ASSERT_TRUE(padded && SavePacketFile(*padded, dir.file("padded.lqpk"), SaveFormat::Lqpk));
     const std::string hex = std::to_string(pattern[0]);
     const bool byContent = name.find("lqpk") == std::string::npos;  // stdin reads QPK by default
     for (const bool fromStdin : {false, true}) {
@@ -84,6 +87,9 @@ TEST(CliStream, CommandsGiveWhatAWholeLoadGives) {
       const CliRun convert = cli({"convert", dir.file("streamed.lqpk")});
       EXPECT_EQ(convert.exitCode, 0) << convert.err;
       EXPECT_EQ(slurp(dir.file("streamed.lqpk")), slurp(dir.file("whole.lqpk")));
+      // A file is read through twice for its longest packet, stdin loaded whole.
+      EXPECT_EQ(cli({"pad", dir.file("streamed.lqpk")}).exitCode, 0);
+      EXPECT_EQ(slurp(dir.file("streamed.lqpk")), slurp(dir.file("padded.lqpk")));
     }
   }
 }

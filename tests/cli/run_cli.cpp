@@ -36,7 +36,8 @@ CliRun run(const std::string& setup, const std::vector<std::string>& args,
   std::string command = setup + quoted(PAKSCOPE_CLI);
   for (const std::string& a : args) command += " " + quoted(a);
   command += " >" + quoted(dir.file("out")) + " 2>" + quoted(dir.file("err"));
-  command = input.empty() ? command + " </dev/null" : "cat " + quoted(input) + " | " + command;
+  command =
+      input.empty() ? command + " </dev/null" : "cat " + quoted(input) + " | { " + command + "; }";
   const int status = std::system(command.c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir.file("out")),
           slurp(dir.file("err"))};
@@ -47,8 +48,9 @@ CliRun runCliAfter(const std::string& setup, const std::vector<std::string>& arg
   return run(setup, args, {});
 }
 
-CliRun runCliReading(const std::string& input, const std::vector<std::string>& args) {
-  return run({}, args, input);
+CliRun runCliReading(const std::string& input, const std::vector<std::string>& args,
+                     const std::string& setup) {
+  return run(setup, args, input);
 }
 
 }  // namespace pakscope::test

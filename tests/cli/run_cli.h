@@ -16,6 +16,7 @@ CliRun runCli(const std::vector<std::string>& args);
 // The same after shell commands that set up its process (ulimit, variables).
 CliRun runCliAfter(const std::string& setup, const std::vector<std::string>& args);
 // The same with standard input read from `input` (a pipe from cat).
-CliRun runCliReading(const std::string& input, const std::vector<std::string>& args);
+CliRun runCliReading(const std::string& input, const std::vector<std::string>& args,
+                     const std::string& setup = {});
 
 }  // namespace pakscope::test
