@@ -10,6 +10,17 @@
 
 namespace pakscope {
 
+namespace {
+
+// Tells the processor that this is a wait loop, where it has a way to.
+inline void spinHint() noexcept {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
+
+}  // namespace
+
 ChunkReader::ChunkReader(int fd, std::optional<uint64_t> limit, size_t pieceStart, size_t pieceSize,
                          size_t firstPiece)
     : fd_(fd),
@@ -111,7 +122,7 @@ ReadPiece ChunkReader::next() {
       // The next piece is usually a read of a few hundred microseconds away:
       // waiting for it awake is cheaper than being woken.
       for (int spin = 0; spin < 2000 && readyCount_.load(std::memory_order_acquire) == 0; ++spin)
-        __builtin_ia32_pause();
+        spinHint();
       std::unique_lock lock(mutex_);
       changed_.wait(lock, [this] { return !ready_.empty(); });
       outcome = ready_.front();

@@ -144,8 +144,13 @@ StatisticsResult StatisticsCounter::result() {
   return result;
 }
 
-StatisticsResult LengthStatistics(const PacketList& list, const ToolYield& progress) {
-  StatisticsCounter counter(StatKind::Lengths);
+namespace {
+
+// Counts the list into `counter` until its end, STOP, or a table that takes
+// no more variants (then `full` is called).
+template <typename Full>
+StatisticsResult countList(StatisticsCounter& counter, const PacketList& list,
+                           const ToolYield& progress, Full full) {
   counter.setListSize(list.size());
   bool stopped = false;
   for (size_t i = 0; i < list.size(); ++i) {
@@ -153,11 +158,21 @@ StatisticsResult LengthStatistics(const PacketList& list, const ToolYield& progr
       stopped = true;
       break;
     }
-    counter.add(list[i]);
+    if (!counter.add(list[i])) {
+      full();
+      break;
+    }
   }
   StatisticsResult result = counter.result();
   result.stopped = stopped;
   return result;
+}
+
+}  // namespace
+
+StatisticsResult LengthStatistics(const PacketList& list, const ToolYield& progress) {
+  StatisticsCounter counter(StatKind::Lengths);
+  return countList(counter, list, progress, [] {});  // a length table is never full
 }
 
 std::vector<int32_t> StatByteNumbers(std::span<const int32_t> fields) {
@@ -174,21 +189,9 @@ std::optional<StatisticsResult> ByteValueStatistics(const PacketList& list,
                                                     const ToolYield& progress) {
   if (StatByteNumbers(fields).empty()) return std::nullopt;
   StatisticsCounter counter(StatKind::ByteValues, fields);
-  counter.setListSize(list.size());
-  bool stopped = false;
-  for (size_t i = 0; i < list.size(); ++i) {
-    if (!yieldAt(progress, i, list.size())) {
-      stopped = true;
-      break;
-    }
-    if (!counter.add(list[i])) {
-      host.messageBox(kStatTooManyVariants, kStatCaption, MsgButtons::Ok, MsgIcon::Exclamation);
-      break;
-    }
-  }
-  StatisticsResult result = counter.result();
-  result.stopped = stopped;
-  return result;
+  return countList(counter, list, progress, [&host] {
+    host.messageBox(kStatTooManyVariants, kStatCaption, MsgButtons::Ok, MsgIcon::Exclamation);
+  });
 }
 
 std::string StatSummaryText(size_t variants) {
